@@ -1,0 +1,113 @@
+// The device layer behind the Win32 drawing calls: device contexts, font
+// objects and the interface that every output kind implements. The calls of
+// win32.h keep the handles and the Win32 results; a backend only receives
+// what happens, each call with the values it needs, so a new output kind is
+// one new file with one backend table.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "os/win32.h"
+
+namespace tolvane {
+
+// The printable area and resolution of a printer, and how its drawn bytes
+// become characters.
+struct TPrinterGeometry {
+  int64_t PaperWidthMicro;   // sheet size in micrometres
+  int64_t PaperHeightMicro;
+  int32_t DpiX;
+  int32_t DpiY;
+  int64_t MarginLeftMicro;   // unprintable margins in micrometres
+  int64_t MarginTopMicro;
+  int64_t MarginRightMicro;
+  int64_t MarginBottomMicro;
+  // What GetDeviceCaps reports; derived from the above unless overridden.
+  int32_t HorzSize;  // printable area in whole millimetres
+  int32_t VertSize;
+  int32_t HorzRes;   // printable area in whole device pixels
+  int32_t VertRes;
+  int32_t CodePage;
+};
+
+// A font object: the description it was created from, numbered in the order
+// of creation (0 for the stock font that a new context holds).
+struct TGdiObject {
+  int32_t Id;
+  LOGFONTA Font;
+  int32_t SelectCount;  // contexts that hold it selected
+  bool DeletePending;   // deleted while selected: freed when deselected
+};
+
+// A bitmap handed to StretchDIBits, located inside the memory block that
+// holds it, so that nothing reads past the block.
+struct TBitmapBlock {
+  const uint8_t* Data;  // the block's start: the bitmap information
+  size_t Size;          // the block's length in bytes (0 when unknown)
+  int64_t BitsOffset;   // the pixel bits, from the block's start
+  bool Located;         // false: the pointers lie in no known block
+};
+
+struct TStretchCall {
+  int XDest, YDest, DestWidth, DestHeight;
+  int XSrc, YSrc, SrcWidth, SrcHeight;
+  TBitmapBlock Block;
+  UINT Usage;
+  DWORD Rop;
+};
+
+struct TDeviceBackend;
+
+struct TDeviceContext {
+  const TDeviceBackend* Backend;
+  void* Data;     // the backend's own state
+  int32_t Number;  // contexts in the order of creation, from 1
+  std::string Driver;
+  std::string Device;
+  std::string Port;
+  TPrinterGeometry Geometry;
+  HGDIOBJ SelectedFont;
+  int BkMode;
+  bool InDocument;
+  bool InPage;
+};
+
+// One output kind. Every entry must be set; a backend that has nothing to do
+// for a call uses an empty function.
+struct TDeviceBackend {
+  const char* Driver;  // matched without regard to case
+  // Opens the output named by dc->Port. False: no context is made.
+  // Context, driver, device and port are filled in, and the geometry from
+  // the printer's profile section; a backend may replace the geometry.
+  bool (*Open)(TDeviceContext* dc);
+  void (*DeviceCaps)(TDeviceContext* dc, int index, int result);
+  void (*StartDoc)(TDeviceContext* dc, const char* docName);
+  void (*StartPage)(TDeviceContext* dc);
+  void (*EndPage)(TDeviceContext* dc);
+  void (*EndDoc)(TDeviceContext* dc);
+  void (*AbortDoc)(TDeviceContext* dc);
+  // DeleteDC: releases everything the backend holds; dc->Data is freed here.
+  void (*Close)(TDeviceContext* dc);
+  void (*SetBkMode)(TDeviceContext* dc, int mode);
+  // Font objects are not tied to a context; every open context hears of
+  // them. A null font is a creation that failed.
+  void (*FontCreated)(TDeviceContext* dc, const TGdiObject* font);
+  void (*FontSelected)(TDeviceContext* dc, const TGdiObject* font, const TGdiObject* previous);
+  void (*FontDeleted)(TDeviceContext* dc, const TGdiObject* font);
+  void (*TextOut)(TDeviceContext* dc, int x, int y, const char* text, int count);
+  // Returns the number of scan lines drawn, 0 when the bitmap is refused.
+  int (*StretchDIBits)(TDeviceContext* dc, const TStretchCall& call);
+};
+
+// The backends that CreateDCA can choose from, ending with a null entry.
+const TDeviceBackend* const* DeviceBackends();
+
+// Reads the geometry of the printer named device from its section of the
+// system printer profile.
+TPrinterGeometry ReadPrinterGeometry(const std::string& device);
+
+// The name a handle has in a trace: F0, F1, ... or 0.
+std::string FontHandleName(const TGdiObject* font);
+
+}  // namespace tolvane

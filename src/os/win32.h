@@ -1,0 +1,178 @@
+// The operating-system facilities that the print job uses, under their Win32
+// names and signatures. On Windows they forward to the real API; on Linux the
+// project provides them (profiles, memory blocks, warning box, the device
+// calls). Job code includes this header and nothing platform-specific.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace tolvane {
+
+typedef int32_t BOOL;
+typedef uint8_t BYTE;
+typedef uint16_t WORD;
+typedef uint32_t DWORD;
+typedef int32_t LONG;
+typedef int32_t INT;
+typedef uint32_t UINT;
+typedef size_t SIZE_T;
+typedef char CHAR;
+typedef const char* LPCSTR;
+typedef char* LPSTR;
+typedef void* LPVOID;
+typedef const void* LPCVOID;
+
+// Handles are opaque pointers to objects of the device layer and the memory
+// layer; the job only stores and passes them.
+struct TDeviceContext;
+struct TGdiObject;
+struct TGlobalBlock;
+typedef TDeviceContext* HDC;
+typedef TGdiObject* HGDIOBJ;
+typedef TGdiObject* HFONT;
+typedef TGlobalBlock* HGLOBAL;
+typedef void* HWND;
+struct DEVMODEA;
+
+enum : int {
+  HORZSIZE = 4,
+  VERTSIZE = 6,
+  HORZRES = 8,
+  VERTRES = 10,
+  LOGPIXELSX = 88,
+  LOGPIXELSY = 90,
+  PHYSICALWIDTH = 110,
+  PHYSICALHEIGHT = 111,
+  PHYSICALOFFSETX = 112,
+  PHYSICALOFFSETY = 113,
+};
+
+enum : int { TRANSPARENT = 1, OPAQUE = 2 };
+enum : UINT { MB_OK = 0x0, MB_ICONWARNING = 0x30 };
+enum : UINT { DIB_RGB_COLORS = 0 };
+enum : DWORD { SRCCOPY = 0x00CC0020 };
+enum : UINT { GMEM_MOVEABLE = 0x2 };
+enum : LONG { FW_DONTCARE = 0, FW_NORMAL = 400, FW_BOLD = 700 };
+enum : DWORD { BI_RGB = 0, BI_RLE8 = 1, BI_RLE4 = 2, BI_BITFIELDS = 3, BI_JPEG = 4, BI_PNG = 5 };
+
+enum { LF_FACESIZE = 32 };
+
+struct LOGFONTA {
+  LONG lfHeight;
+  LONG lfWidth;
+  LONG lfEscapement;
+  LONG lfOrientation;
+  LONG lfWeight;
+  BYTE lfItalic;
+  BYTE lfUnderline;
+  BYTE lfStrikeOut;
+  BYTE lfCharSet;
+  BYTE lfOutPrecision;
+  BYTE lfClipPrecision;
+  BYTE lfQuality;
+  BYTE lfPitchAndFamily;
+  CHAR lfFaceName[LF_FACESIZE];
+};
+static_assert(sizeof(LOGFONTA) == 60, "LOGFONTA must keep the Win32 layout");
+
+struct DOCINFOA {
+  int cbSize;
+  LPCSTR lpszDocName;
+  LPCSTR lpszOutput;
+  LPCSTR lpszDatatype;
+  DWORD fwType;
+};
+
+#pragma pack(push, 2)
+struct BITMAPINFOHEADER {
+  DWORD biSize;
+  LONG biWidth;
+  LONG biHeight;
+  WORD biPlanes;
+  WORD biBitCount;
+  DWORD biCompression;
+  DWORD biSizeImage;
+  LONG biXPelsPerMeter;
+  LONG biYPelsPerMeter;
+  DWORD biClrUsed;
+  DWORD biClrImportant;
+};
+#pragma pack(pop)
+static_assert(sizeof(BITMAPINFOHEADER) == 40, "BITMAPINFOHEADER must keep the Win32 layout");
+
+struct RGBQUAD {
+  BYTE rgbBlue;
+  BYTE rgbGreen;
+  BYTE rgbRed;
+  BYTE rgbReserved;
+};
+
+struct BITMAPINFO {
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[1];
+};
+
+// Device context, document, pages, fonts, drawing.
+HDC CreateDCA(LPCSTR driver, LPCSTR device, LPCSTR port, const DEVMODEA* mode);
+int GetDeviceCaps(HDC dc, int index);
+int StartDocA(HDC dc, const DOCINFOA* info);
+int StartPage(HDC dc);
+int EndPage(HDC dc);
+int EndDoc(HDC dc);
+int AbortDoc(HDC dc);
+BOOL DeleteDC(HDC dc);
+int SetBkMode(HDC dc, int mode);
+HFONT CreateFontIndirectA(const LOGFONTA* font);
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+BOOL DeleteObject(HGDIOBJ object);
+BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int count);
+int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, int xSrc,
+                  int ySrc, int srcWidth, int srcHeight, const void* bits,
+                  const BITMAPINFO* info, UINT usage, DWORD rop);
+
+// Profiles.
+DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue,
+                               LPSTR buffer, DWORD size, LPCSTR fileName);
+UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR fileName);
+DWORD GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer,
+                        DWORD size);
+
+// The warning box.
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
+
+// Movable memory blocks; GlobalHandle and GlobalSize let a device find the
+// whole block that a pointer into it belongs to.
+HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes);
+LPVOID GlobalLock(HGLOBAL block);
+BOOL GlobalUnlock(HGLOBAL block);
+HGLOBAL GlobalFree(HGLOBAL block);
+HGLOBAL GlobalHandle(LPCVOID pointer);
+SIZE_T GlobalSize(HGLOBAL block);
+
+// Facilities that have no single Win32 call of their own.
+
+// The user's decimal separator, read once when the program starts.
+char GetUserDecimalSeparator();
+
+// The full path of the running program file.
+std::string GetProgramPath();
+
+// What separates a directory from a file name in a path ('\\' or '/').
+char PathSeparator();
+
+// The program's arguments after its own name, split the platform's way.
+std::vector<std::string> GetArguments(int argc, char** argv);
+
+// Opens a file for reading as bytes, letting other programs read it but not
+// write it while it is open. Null when it cannot be opened or is no file.
+std::FILE* OpenForSharedRead(const char* name);
+
+// When the last warning box went to the console, writes the failure's own
+// message below it, so that the cause is not lost. Does nothing otherwise.
+void ReportFailureDetail(const std::string& message);
+
+}  // namespace tolvane
