@@ -155,6 +155,11 @@ SIZE_T GlobalSize(HGLOBAL block);
 
 // Facilities that have no single Win32 call of their own.
 
+// Reads what the program takes from its environment once, at start (the
+// decimal separator, the console's character set), and leaves the process
+// in the C locale.
+void InitializePlatform();
+
 // The user's decimal separator, read once when the program starts.
 char GetUserDecimalSeparator();
 
