@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "os/win32.h"
 
@@ -42,11 +43,14 @@ struct TGdiObject {
 
 // A bitmap handed to StretchDIBits, located inside the memory block that
 // holds it, so that nothing reads past the block.
+// The job allocates one block and puts the bitmap information at its start,
+// so Size is the block's length; should the information lie further inside
+// a block, Data and Size cover only the part from it to the block's end.
 struct TBitmapBlock {
-  const uint8_t* Data;  // the block's start: the bitmap information
-  size_t Size;          // the block's length in bytes (0 when unknown)
-  int64_t BitsOffset;   // the pixel bits, from the block's start
-  bool Located;         // false: the pointers lie in no known block
+  const uint8_t* Data;  // the bitmap information (null when not located)
+  size_t Size;          // bytes from Data to the block's end (0 when unknown)
+  int64_t BitsOffset;   // the pixel bits, from Data; may lie outside the block
+  bool Located;         // false: the information lies in no known block
 };
 
 struct TStretchCall {
@@ -59,6 +63,8 @@ struct TStretchCall {
 
 struct TDeviceBackend;
 
+// The context's fields hold the state before a call while its backend hears
+// it (except for DeleteDC, below); the Win32 call changes them afterwards.
 struct TDeviceContext {
   const TDeviceBackend* Backend;
   void* Data;     // the backend's own state
@@ -75,6 +81,16 @@ struct TDeviceContext {
 
 // One output kind. Every entry must be set; a backend that has nothing to do
 // for a call uses an empty function.
+//
+// A backend hears every call made on a live context, in call order, so that
+// the trace shows what the job really did. That includes calls that Win32
+// refuses because they come out of order (StartPage outside a document,
+// EndPage outside a page, a second StartDocA, EndDoc or AbortDoc outside a
+// document): InDocument and InPage still tell the state before the call, and
+// a backend that draws ignores what that state does not allow. Calls with
+// arguments that cannot be passed on (a bad handle, a null DOCINFOA, a
+// TextOutA with a negative count or null text) are refused before any
+// backend hears them, except where a null font is said below.
 struct TDeviceBackend {
   const char* Driver;  // matched without regard to case
   // Opens the output named by dc->Port. False: no context is made.
@@ -93,7 +109,15 @@ struct TDeviceBackend {
   // Font objects are not tied to a context; every open context hears of
   // them. A null font is a creation that failed.
   void (*FontCreated)(TDeviceContext* dc, const TGdiObject* font);
+  // font is the object selected, previous what SelectObject returns (the
+  // font it displaced); both null when the object was refused, and the
+  // selection then stays as it was. previous may be freed right after this
+  // call (a font deleted while selected), so a backend keeps no pointer to it.
   void (*FontSelected)(TDeviceContext* dc, const TGdiObject* font, const TGdiObject* previous);
+  // Every DeleteObject call: the font deleted, the stock font (which stays),
+  // or null for an object that is unknown. A deleted font can still be the
+  // one selected in a context until that context selects another or is
+  // deleted; only then is its memory freed, without further notice.
   void (*FontDeleted)(TDeviceContext* dc, const TGdiObject* font);
   void (*TextOut)(TDeviceContext* dc, int x, int y, const char* text, int count);
   // Returns the number of scan lines drawn, 0 when the bitmap is refused.
@@ -102,6 +126,30 @@ struct TDeviceBackend {
 
 // The backends that CreateDCA can choose from, ending with a null entry.
 const TDeviceBackend* const* DeviceBackends();
+
+// The contexts made by CreateDCA and not yet deleted, oldest first. A handle
+// is checked against them before it is ever dereferenced.
+const std::vector<TDeviceContext*>& LiveContexts();
+bool IsLiveContext(HDC dc);
+
+// The font that every new context holds (F0); never freed.
+TGdiObject* StockFont();
+
+// A context no longer holds font selected: a font deleted while selected is
+// freed once no context holds it. Nothing happens for null or the stock font.
+void ReleaseFontSelection(TGdiObject* font);
+
+// Frees every font object and restarts the numbering of fonts at F1.
+void ResetFontObjects();
+
+// Deletes every live context and font object and restarts the numbering of
+// contexts and fonts, as at program start (tests run many jobs in one
+// process).
+void ResetDeviceLayer();
+
+// A length in micrometres as whole device pixels at dpi, cut down; 0 for a
+// negative length or resolution, the largest int32_t when it does not fit.
+int32_t MicrometresToPixels(int64_t micro, int32_t dpi);
 
 // Reads the geometry of the printer named device from its section of the
 // system printer profile.

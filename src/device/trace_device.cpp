@@ -1,0 +1,165 @@
+// The recording device (driver TRACE): one line of text per device call, so
+// that a job can be checked without looking at paper. Its output is kept
+// whatever happens to the job, an aborted one included, because the trace of
+// a failure is what one wants to read.
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include <zlib.h>
+
+#include "device/device.h"
+
+namespace tolvane {
+
+namespace {
+
+struct TTrace {
+  std::FILE* File;
+  bool Shared;  // standard output: flushed at the end, never closed
+};
+
+std::FILE* TraceFile(TDeviceContext* dc) { return static_cast<TTrace*>(dc->Data)->File; }
+
+void WriteLine(TDeviceContext* dc, const std::string& line) {
+  std::FILE* file = TraceFile(dc);
+  std::fwrite(line.data(), 1, line.size(), file);
+  std::fputc('\n', file);
+}
+
+// Quotes and backslashes are escaped too, so that a text always reads back
+// unambiguously up to its closing quote.
+std::string Quoted(const char* text, size_t count) {
+  std::string result = "\"";
+  for (size_t i = 0; i < count; ++i) {
+    unsigned char ch = static_cast<unsigned char>(text[i]);
+    if (ch < 0x20 || ch > 0x7e || ch == '"' || ch == '\\') {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\x%02x", ch);
+      result += escape;
+    } else {
+      result += static_cast<char>(ch);
+    }
+  }
+  return result + "\"";
+}
+
+std::string Quoted(const std::string& text) { return Quoted(text.data(), text.size()); }
+
+std::string CapsName(int index) {
+  switch (index) {
+    case HORZSIZE: return "HORZSIZE";
+    case VERTSIZE: return "VERTSIZE";
+    case HORZRES: return "HORZRES";
+    case VERTRES: return "VERTRES";
+    case LOGPIXELSX: return "LOGPIXELSX";
+    case LOGPIXELSY: return "LOGPIXELSY";
+    case PHYSICALWIDTH: return "PHYSICALWIDTH";
+    case PHYSICALHEIGHT: return "PHYSICALHEIGHT";
+    case PHYSICALOFFSETX: return "PHYSICALOFFSETX";
+    case PHYSICALOFFSETY: return "PHYSICALOFFSETY";
+    default: return std::to_string(index);
+  }
+}
+
+std::string Field(const char* name, long value) { return std::string(" ") + name + "=" + std::to_string(value); }
+
+std::string FontDescription(const LOGFONTA& font) {
+  return Field("height", font.lfHeight) + Field("width", font.lfWidth) +
+         Field("escapement", font.lfEscapement) + Field("orientation", font.lfOrientation) +
+         Field("weight", font.lfWeight) + Field("italic", font.lfItalic) +
+         Field("underline", font.lfUnderline) + Field("strikeout", font.lfStrikeOut) +
+         Field("charset", font.lfCharSet) + Field("outprecision", font.lfOutPrecision) +
+         Field("clipprecision", font.lfClipPrecision) + Field("quality", font.lfQuality) +
+         Field("pitchandfamily", font.lfPitchAndFamily) + " face=" +
+         Quoted(font.lfFaceName, strnlen(font.lfFaceName, LF_FACESIZE));
+}
+
+bool TraceOpen(TDeviceContext* dc) {
+  bool shared = dc->Port == "-";
+  std::FILE* file = shared ? stdout : std::fopen(dc->Port.c_str(), "wb");
+  if (!file) return false;
+  dc->Data = new TTrace{file, shared};
+  WriteLine(dc, "CreateDCA " + Quoted(dc->Driver) + " " + Quoted(dc->Device) + " " +
+                    Quoted(dc->Port) + " -> DC" + std::to_string(dc->Number));
+  return true;
+}
+
+void TraceDeviceCaps(TDeviceContext* dc, int index, int result) {
+  WriteLine(dc, "GetDeviceCaps " + CapsName(index) + " -> " + std::to_string(result));
+}
+
+void TraceStartDoc(TDeviceContext* dc, const char* docName) {
+  WriteLine(dc, "StartDocA " + Quoted(docName, std::strlen(docName)));
+}
+
+void TraceStartPage(TDeviceContext* dc) { WriteLine(dc, "StartPage"); }
+void TraceEndPage(TDeviceContext* dc) { WriteLine(dc, "EndPage"); }
+void TraceEndDoc(TDeviceContext* dc) { WriteLine(dc, "EndDoc"); }
+void TraceAbortDoc(TDeviceContext* dc) { WriteLine(dc, "AbortDoc"); }
+
+void TraceClose(TDeviceContext* dc) {
+  WriteLine(dc, "DeleteDC");
+  auto* trace = static_cast<TTrace*>(dc->Data);
+  if (trace->Shared)
+    std::fflush(trace->File);
+  else
+    std::fclose(trace->File);
+  delete trace;
+  dc->Data = nullptr;
+}
+
+void TraceSetBkMode(TDeviceContext* dc, int mode) {
+  WriteLine(dc, "SetBkMode " + std::to_string(mode));
+}
+
+void TraceFontCreated(TDeviceContext* dc, const TGdiObject* font) {
+  std::string description = font ? FontDescription(font->Font) : "";
+  WriteLine(dc, "CreateFontIndirectA" + description + " -> " + FontHandleName(font));
+}
+
+void TraceFontSelected(TDeviceContext* dc, const TGdiObject* font, const TGdiObject* previous) {
+  WriteLine(dc, "SelectObject " + FontHandleName(font) + " -> " + FontHandleName(previous));
+}
+
+void TraceFontDeleted(TDeviceContext* dc, const TGdiObject* font) {
+  WriteLine(dc, "DeleteObject " + FontHandleName(font));
+}
+
+void TraceTextOut(TDeviceContext* dc, int x, int y, const char* text, int count) {
+  WriteLine(dc, "TextOutA " + std::to_string(x) + " " + std::to_string(y) + " " +
+                    Quoted(text, static_cast<size_t>(count)));
+}
+
+uint32_t BlockCrc(const TBitmapBlock& block) {
+  uLong crc = crc32_z(0L, Z_NULL, 0);
+  if (block.Located) crc = crc32_z(crc, block.Data, block.Size);
+  return static_cast<uint32_t>(crc);
+}
+
+int TraceStretchDIBits(TDeviceContext* dc, const TStretchCall& call) {
+  char line[320];
+  std::snprintf(line, sizeof line,
+                "StretchDIBits %d %d %d %d %d %d %d %d size=%zu bits=%+" PRId64
+                " crc32=%08" PRIx32 " usage=%u rop=0x%08" PRIx32,
+                call.XDest, call.YDest, call.DestWidth, call.DestHeight, call.XSrc, call.YSrc,
+                call.SrcWidth, call.SrcHeight, call.Block.Located ? call.Block.Size : size_t{0},
+                call.Block.BitsOffset, BlockCrc(call.Block), call.Usage,
+                static_cast<uint32_t>(call.Rop));
+  WriteLine(dc, line);
+  // The lines a printer would draw: every source line, whichever way up.
+  int64_t lines = call.SrcHeight < 0 ? -int64_t{call.SrcHeight} : call.SrcHeight;
+  return lines > INT32_MAX ? INT32_MAX : static_cast<int>(lines);
+}
+
+}  // namespace
+
+extern const TDeviceBackend TraceDeviceBackend = {
+    "TRACE",          TraceOpen,         TraceDeviceCaps,  TraceStartDoc,
+    TraceStartPage,   TraceEndPage,      TraceEndDoc,      TraceAbortDoc,
+    TraceClose,       TraceSetBkMode,    TraceFontCreated, TraceFontSelected,
+    TraceFontDeleted, TraceTextOut,      TraceStretchDIBits,
+};
+
+}  // namespace tolvane

@@ -1,0 +1,221 @@
+// Private profiles: INI files read through a per-path cache that is checked
+// against the file with a single stat on every lookup, so that a file edited
+// during a job is seen at once without parsing it again for every key.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <unordered_map>
+
+#include "os/linux/profile_file.h"
+#include "os/win32.h"
+
+namespace tolvane {
+
+namespace {
+
+typedef std::unordered_map<std::string, std::string> TProfileKeys;
+
+// Section and key names are stored lower-cased so that lookups are plain
+// hash finds.
+struct TParsedProfile {
+  std::unordered_map<std::string, TProfileKeys> Sections;
+};
+
+// What identifies one state of a file: any change of content moves at least
+// one of these (an edit in place keeps the inode but moves the mtime, a
+// replacement by rename moves the inode).
+struct TFileIdentity {
+  dev_t Device;
+  ino_t Inode;
+  off_t Size;
+  time_t ModifiedSeconds;
+  long ModifiedNanoseconds;
+};
+
+struct TCachedProfile {
+  TFileIdentity Identity;
+  TParsedProfile Profile;
+};
+
+std::map<std::string, TCachedProfile> ProfileCache;
+
+const char* const Blanks = " \t";
+
+std::string Trim(const std::string& text) {
+  size_t first = text.find_first_not_of(Blanks);
+  if (first == std::string::npos) return std::string();
+  size_t last = text.find_last_not_of(Blanks);
+  return text.substr(first, last - first + 1);
+}
+
+std::string LowerAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+std::string Unquote(const std::string& value) {
+  if (value.size() < 2) return value;
+  char first = value.front();
+  if ((first == '"' || first == '\'') && value.back() == first) {
+    return value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
+// Keys of a repeated section header go nowhere: only the first section of a
+// name is ever searched.
+TProfileKeys* OpenSection(TParsedProfile& profile, const std::string& line) {
+  size_t close = line.find(']');
+  std::string name = LowerAscii(Trim(line.substr(1, close - 1)));
+  auto [entry, inserted] = profile.Sections.try_emplace(name);
+  return inserted ? &entry->second : nullptr;
+}
+
+void AddKey(TProfileKeys& keys, const std::string& line) {
+  size_t equals = line.find('=');
+  std::string name = LowerAscii(Trim(line.substr(0, equals)));
+  if (name.empty()) return;
+  std::string value;
+  if (equals != std::string::npos) value = Unquote(Trim(line.substr(equals + 1)));
+  keys.try_emplace(name, value);  // the first of a repeated key wins
+}
+
+void ParseLine(TParsedProfile& profile, TProfileKeys*& current, const std::string& raw) {
+  std::string line = Trim(raw);
+  if (line.empty() || line[0] == ';') return;
+  if (line[0] == '[') {
+    if (line.find(']') != std::string::npos) current = OpenSection(profile, line);
+    return;
+  }
+  if (current != nullptr) AddKey(*current, line);
+}
+
+TParsedProfile ParseProfile(const std::string& text) {
+  TParsedProfile profile;
+  TProfileKeys* current = nullptr;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    size_t length = end - start;
+    if (length > 0 && text[end - 1] == '\r') --length;
+    ParseLine(profile, current, text.substr(start, length));
+    start = end + 1;
+  }
+  return profile;
+}
+
+TFileIdentity IdentityOf(const struct stat& info) {
+  return {info.st_dev, info.st_ino, info.st_size, info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
+}
+
+bool SameIdentity(const TFileIdentity& a, const TFileIdentity& b) {
+  return a.Device == b.Device && a.Inode == b.Inode && a.Size == b.Size &&
+         a.ModifiedSeconds == b.ModifiedSeconds && a.ModifiedNanoseconds == b.ModifiedNanoseconds;
+}
+
+bool ReadAll(int fd, std::string& text) {
+  char chunk[65536];
+  for (;;) {
+    ssize_t got = read(fd, chunk, sizeof chunk);
+    if (got == 0) return true;
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    text.append(chunk, static_cast<size_t>(got));
+  }
+}
+
+// The identity is taken from the open descriptor, so that it describes the
+// very file that was read even when the path is replaced meanwhile. Only
+// regular files count: a directory or a pipe is no profile.
+bool LoadProfile(const char* path, TCachedProfile& loaded) {
+  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info;
+  std::string text;
+  bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ReadAll(fd, text);
+  close(fd);
+  if (!ok) return false;
+  loaded.Identity = IdentityOf(info);
+  loaded.Profile = ParseProfile(text);
+  return true;
+}
+
+const TParsedProfile* CurrentProfile(const char* path) {
+  struct stat info;
+  if (stat(path, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ProfileCache.erase(path);
+    return nullptr;
+  }
+  auto cached = ProfileCache.find(path);
+  if (cached != ProfileCache.end() && SameIdentity(cached->second.Identity, IdentityOf(info))) {
+    return &cached->second.Profile;
+  }
+  TCachedProfile loaded;
+  if (!LoadProfile(path, loaded)) {
+    ProfileCache.erase(path);
+    return nullptr;
+  }
+  TCachedProfile& slot = ProfileCache[path];
+  slot = std::move(loaded);
+  return &slot.Profile;
+}
+
+}  // namespace
+
+bool FindProfileValue(const char* path, const char* section, const char* key,
+                      std::string& value) {
+  if (path == nullptr || section == nullptr || key == nullptr) return false;
+  const TParsedProfile* profile = CurrentProfile(path);
+  if (profile == nullptr) return false;
+  auto keys = profile->Sections.find(LowerAscii(section));
+  if (keys == profile->Sections.end()) return false;
+  auto entry = keys->second.find(LowerAscii(key));
+  if (entry == keys->second.end()) return false;
+  // A NUL byte in the file ends the value as the caller will see it anyway.
+  value = entry->second.substr(0, std::strlen(entry->second.c_str()));
+  return true;
+}
+
+DWORD CopyProfileString(const std::string& text, LPSTR buffer, DWORD size) {
+  if (buffer == nullptr || size == 0) return 0;
+  size_t count = text.size() < size ? text.size() : size - 1;
+  std::memcpy(buffer, text.data(), count);
+  buffer[count] = '\0';
+  return static_cast<DWORD>(count);
+}
+
+DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue,
+                               LPSTR buffer, DWORD size, LPCSTR fileName) {
+  std::string value;
+  if (!FindProfileValue(fileName, section, key, value) || value.empty()) {
+    value = defaultValue != nullptr ? defaultValue : "";
+  }
+  return CopyProfileString(value, buffer, size);
+}
+
+// Unsigned arithmetic keeps an over-long number defined: it wraps at 32 bits
+// instead of overflowing.
+UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR fileName) {
+  std::string value;
+  if (!FindProfileValue(fileName, section, key, value)) return static_cast<UINT>(defaultValue);
+  size_t at = 0;
+  bool negative = false;
+  if (at < value.size() && (value[at] == '+' || value[at] == '-')) negative = value[at++] == '-';
+  if (at >= value.size() || value[at] < '0' || value[at] > '9') {
+    return static_cast<UINT>(defaultValue);
+  }
+  UINT number = 0;
+  for (; at < value.size() && value[at] >= '0' && value[at] <= '9'; ++at) {
+    number = number * 10u + static_cast<UINT>(value[at] - '0');
+  }
+  return negative ? 0u - number : number;
+}
+
+}  // namespace tolvane

@@ -1,0 +1,21 @@
+// Reading INI files for the profile calls. Both the private profiles and the
+// system printer profile go through the one parser and the one cache here.
+#pragma once
+
+#include <string>
+
+#include "os/win32.h"
+
+namespace tolvane {
+
+// The value of `key` in `section` of the INI file at `path`, as the file is
+// at this moment; names match without regard to ASCII case. False when the
+// file, the section or the key is missing. The value may be empty.
+bool FindProfileValue(const char* path, const char* section, const char* key,
+                      std::string& value);
+
+// Copies `text` into `buffer`, cut to `size` less one byte and zero-terminated;
+// returns the number of characters copied. Size 0 leaves the buffer alone.
+DWORD CopyProfileString(const std::string& text, LPSTR buffer, DWORD size);
+
+}  // namespace tolvane

@@ -1,0 +1,20 @@
+#include "render/page.h"
+#include "tolvane_state.h"
+
+namespace tolvane {
+
+void BeginPageIfPending() {
+  TPrintState& state = PrintState;
+  if (state.PageStartPending == 0) return;
+  StartPage(state.PrinterDC);
+  SetBkMode(state.PrinterDC, TRANSPARENT);
+  // Some devices reset the context at a page start, so the font is built anew.
+  SelectJobFont();
+  // Where the pen got to while nothing was drawn is discarded.
+  state.Column = 0;
+  state.PenX = 0.0;
+  state.PenY = 0.0;
+  state.PageStartPending = 0;
+}
+
+}  // namespace tolvane

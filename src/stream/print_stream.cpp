@@ -1,0 +1,105 @@
+#include "stream/print_stream.h"
+
+#include <memory>
+
+#include "arithmetic.h"
+#include "render/print_char.h"
+#include "render/units.h"
+#include "stream/commands.h"
+#include "stream/escape.h"
+#include "stream/line_reader.h"
+#include "tolvane_state.h"
+
+namespace tolvane {
+
+static const uint8_t FormFeed = 12;
+static const uint8_t Escape = 27;
+
+// Ends the device page when one is open and in range; the next output will
+// begin a new one.
+static void EndSheet(HDC printer) {
+  if (PrintState.PageStartPending == 0 && PageInRange()) EndPage(printer);
+  PrintState.PageStartPending = 1;
+}
+
+static void StartStream(HDC printer) {
+  PrintState.JobFont = nullptr;
+  PrintState.PreviousFont = nullptr;
+  // Pending already, so that a logo of the job-start sequence lands on page 1
+  // and that page then stays open.
+  PrintState.PageStartPending = 1;
+  const char jobStart[] = {Escape, 'C'};
+  ExpandSequence(jobStart, sizeof jobStart);
+  ExecuteCommand("FSIZ:36,24");
+  ExecuteCommand("LINH:41");
+  PrintState.Rotated = 0;
+  SetBkMode(printer, TRANSPARENT);
+}
+
+static void PrintLine(HDC printer, const std::string& line) {
+  if (line.empty()) PrintChar(' ');  // an empty line still takes its room
+  size_t length = line.size();
+  size_t at = 0;
+  while (at < length) {
+    uint8_t byte = static_cast<uint8_t>(line[at]);
+    if (byte == FormFeed) {
+      EndSheet(printer);
+      PrintState.CurrentPage = AddWrapped(PrintState.CurrentPage, 1);
+      at++;
+    } else if (byte == Escape && at + 1 < length && line[at + 1] == Escape) {
+      PrintChar(Escape);
+      at += 2;
+    } else if (byte == Escape) {
+      at += ExpandSequence(line.data() + at, length - at);
+    } else {
+      PrintChar(byte);
+      at++;
+    }
+  }
+}
+
+static void EndLine() {
+  PrintState.Column = 0;
+  PrintState.PenX = 0.0;
+  PrintState.PenY = StoreDouble(static_cast<TExtended>(PrintState.PenY) - PrintState.LineHeight);
+}
+
+// The next line would reach past the printable area: the sheet ends. Lines
+// advance down the page upright, across it when rotated.
+static void BreakPageIfFull(HDC printer) {
+  const TPrintState& state = PrintState;
+  int32_t extent = state.Rotated == 0 ? state.PageHeight : state.PageWidth;
+  int32_t limit = SubtractWrapped(MultiplyWrapped(10, state.UpperMargin), extent);
+  if (static_cast<TExtended>(state.PenY) - state.LineHeight < static_cast<TExtended>(limit))
+    EndSheet(printer);
+}
+
+static void EndStream(HDC printer) {
+  if (PrintState.PageStartPending == 0 && PageInRange()) EndPage(printer);
+  if (PrintState.JobFont) {
+    // Take the job font out of the context before deleting it.
+    if (PrintState.PreviousFont) SelectObject(printer, PrintState.PreviousFont);
+    DeleteObject(PrintState.JobFont);
+  }
+  PrintState.JobFont = nullptr;
+  PrintState.PreviousFont = nullptr;
+}
+
+bool PrintStream(HDC printer, const std::string& fileName) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenForSharedRead(fileName.c_str()),
+                                                        std::fclose);
+  if (!file) return false;
+  StartStream(printer);
+  auto reader = std::make_unique<TLineReader>();
+  OpenLineReader(*reader, file.get());
+  std::string line;
+  while (ReadLine(*reader, line)) {
+    PrintLine(printer, line);
+    EndLine();
+    BreakPageIfFull(printer);
+  }
+  EndStream(printer);
+  return true;
+}
+
+}  // namespace tolvane

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+#include "os/win32.h"
+
+namespace tolvane {
+
+// Prints the print file on the printer: reads it to its end, drawing its
+// bytes, running its escape sequences and ending pages. False when the file
+// cannot be opened (then nothing else has been done).
+bool PrintStream(HDC printer, const std::string& fileName);
+
+}  // namespace tolvane

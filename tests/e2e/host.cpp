@@ -1,0 +1,126 @@
+#include "host.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+const char TraceSystemProfile[] =
+    "[windows]\n"
+    "device=Trace,TRACE,job.trace\n"
+    "[Devices]\n"
+    "Trace=TRACE,job.trace\n"
+    "[Trace]\n"
+    "horzsize=203\n"
+    "horzres=2400\n"
+    "vertsize=287\n"
+    "vertres=3390\n";
+
+std::string TraceOpening() {
+  return "CreateDCA \"TRACE\" \"Trace\" \"job.trace\" -> DC1\n"
+         "GetDeviceCaps HORZSIZE -> 203\n"
+         "GetDeviceCaps HORZRES -> 2400\n"
+         "GetDeviceCaps VERTSIZE -> 287\n"
+         "GetDeviceCaps VERTRES -> 3390\n"
+         "StartDocA \"Tolvane_drv\"\n";
+}
+
+std::string FontLine(int height, int width, int escapement, int weight, const std::string& face,
+                     int handle) {
+  std::ostringstream line;
+  line << "CreateFontIndirectA height=" << height << " width=" << width
+       << " escapement=" << escapement << " orientation=0 weight=" << weight
+       << " italic=0 underline=0 strikeout=0 charset=0 outprecision=0 clipprecision=0 quality=0"
+          " pitchandfamily=0 face=\""
+       << face << "\" -> F" << handle << "\n";
+  return line.str();
+}
+
+void HostTest::SetUp() {
+  std::string pattern = (fs::temp_directory_path() / "tolvane-host-XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  directory_ = pattern;
+  fs::copy_file(TOLVANE_BINARY, PathOf("tolvane"));
+  fs::permissions(PathOf("tolvane"), fs::perms::owner_all);
+  WriteSystemProfile(TraceSystemProfile);
+}
+
+void HostTest::TearDown() {
+  std::error_code ignored;
+  if (!HasFailure()) fs::remove_all(directory_, ignored);
+}
+
+void HostTest::WriteFile(const std::string& name, const std::string& bytes) {
+  std::ofstream(PathOf(name), std::ios::binary) << bytes;
+}
+
+std::string HostTest::ReadFile(const std::string& name) const {
+  std::ifstream file(PathOf(name), std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+bool HostTest::FileExists(const std::string& name) const { return fs::exists(PathOf(name)); }
+
+// The child: the job's directory as working directory, a UTF-8 console, no
+// graphical session (warnings go to standard error), the test profile.
+static void StartProgram(const std::string& directory, const std::vector<std::string>& arguments,
+                         int errors, int output) {
+  if (chdir(directory.c_str()) != 0) _exit(127);
+  dup2(errors, 2);
+  dup2(output, 1);
+  setenv("TOLVANE_SYSTEM_PROFILE", (directory + "/system.ini").c_str(), 1);
+  setenv("LC_ALL", "C.UTF-8", 1);
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+  std::string program = directory + "/tolvane";
+  std::vector<char*> argv = {program.data()};
+  std::vector<std::string> copies = arguments;
+  for (std::string& argument : copies) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  execv(program.c_str(), argv.data());
+  _exit(127);
+}
+
+static int WaitForProgram(pid_t child) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  int status = 0;
+  while (waitpid(child, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TJobResult HostTest::Run(const std::vector<std::string>& arguments) {
+  std::error_code ignored;
+  fs::remove(PathOf("job.trace"), ignored);
+  int errors = open(PathOf("stderr.txt").c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
+  int output = open(PathOf("stdout.txt").c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
+  pid_t child = fork();
+  if (child == 0) StartProgram(directory_, arguments, errors, output);
+  close(errors);
+  close(output);
+  TJobResult result;
+  result.ExitCode = WaitForProgram(child);
+  result.TraceWritten = FileExists("job.trace");
+  result.Trace = result.TraceWritten ? ReadFile("job.trace") : "";
+  result.Errors = ReadFile("stderr.txt");
+  result.Output = ReadFile("stdout.txt");
+  return result;
+}

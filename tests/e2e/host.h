@@ -1,0 +1,50 @@
+// Runs the built program as a host application does: from a directory that
+// holds a copy of the program and its tolvane.ini, with a system printer
+// profile whose Trace printer records every device call.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+struct TJobResult {
+  int ExitCode;         // -1 when the program did not end by itself
+  std::string Trace;    // the recorded device calls; empty when none
+  bool TraceWritten;
+  std::string Errors;   // what the program wrote to standard error
+  std::string Output;   // what it wrote to standard output
+};
+
+class HostTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Files of the job's directory (the print file, tolvane.ini, logos, ...).
+  void WriteFile(const std::string& name, const std::string& bytes);
+  std::string ReadFile(const std::string& name) const;
+  bool FileExists(const std::string& name) const;
+  std::string PathOf(const std::string& name) const { return directory_ + "/" + name; }
+
+  void WriteConfiguration(const std::string& text) { WriteFile("tolvane.ini", text); }
+  void WriteSystemProfile(const std::string& text) { WriteFile("system.ini", text); }
+
+  // Runs "tolvane arguments..." in the job's directory; the trace is read
+  // from job.trace there.
+  TJobResult Run(const std::vector<std::string>& arguments);
+
+  std::string directory_;
+};
+
+// The system printer profile of the worked examples: the Trace printer is
+// the default, on a device of 2400 x 3390 pixels on 203 x 287 mm.
+extern const char TraceSystemProfile[];
+
+// The lines of a trace that open the job on that device and start the
+// document.
+std::string TraceOpening();
+
+// One CreateFontIndirectA line.
+std::string FontLine(int height, int width, int escapement, int weight, const std::string& face,
+                     int handle);

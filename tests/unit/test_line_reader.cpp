@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "stream/line_reader.h"
+
+using namespace tolvane;
+
+namespace {
+
+std::vector<std::string> ReadAllLines(const std::string& bytes) {
+  std::FILE* file = std::tmpfile();
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::rewind(file);
+  auto reader = std::make_unique<TLineReader>();
+  OpenLineReader(*reader, file);
+  std::vector<std::string> lines;
+  std::string line;
+  while (ReadLine(*reader, line)) lines.push_back(line);
+  std::fclose(file);
+  return lines;
+}
+
+}  // namespace
+
+TEST(LineReader, SplitsLinesByTheFilesRules) {
+  using Lines = std::vector<std::string>;
+  using namespace std::string_literals;
+  struct Case {
+    std::string bytes;
+    Lines lines;
+  } cases[] = {
+      {"", {}},
+      {"A", {"A"}},
+      {"A\n", {"A"}},
+      {"A\r\n", {"A"}},
+      {"A\n\n", {"A", ""}},
+      {"\r\n", {""}},
+      {"A\rB\n", {"AB"}},
+      {"A\r\r\nB", {"A", "B"}},
+      {"A\r", {"A"}},
+      {"\x1a" "ABC", {}},
+      {"A\n\x1a" "B\nC", {"A"}},
+      {"A\r\n\x1a", {"A"}},
+      {"AB\x1a" "CD\nEF", {"AB"}},
+      {"A\r\x1a" "B", {"A"}},
+      {"\r\x1a", {""}},
+      {"\x0c\n\x1b", {"\x0c", "\x1b"}},
+      {"A\0B\n"s, {"A\0B"s}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ReadAllLines(c.bytes), c.lines);
+}
+
+TEST(LineReader, LinesOfMegabytesAcrossBufferBoundaries) {
+  std::string longLine(3 * 1024 * 1024 + 7, 'x');
+  longLine[65535] = '\r';  // a CR on the edge of a read is still dropped
+  std::string bytes = longLine + "\r\n" + "y\n";
+  std::vector<std::string> lines = ReadAllLines(bytes);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].size(), longLine.size() - 1);
+  EXPECT_EQ(lines[1], "y");
+}
