@@ -63,7 +63,7 @@ TEST_F(Escapes, CountsTheBytesOfEachSequenceAndRunsItsCommand) {
       {"\x1b\x0c", 2, 36, 24, 41, 0},
       {"\x1b\0"s, 1, 36, 24, 41, 0},
       {"\x1b" "F:1\0" "2;"s, 5, 36, 1, 41, 0},
-      {"\x1b" "E:7;", 4, 36, 24, 41, 0},
+      {"\x1b" "E:7;", 5, 36, 24, 41, 0},
       {"\x1bn", 2, 30, 20, 41, 0},  // letters match without regard to case
   };
   for (const Case& c : cases) {
