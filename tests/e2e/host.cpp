@@ -46,6 +46,48 @@ std::string FontLine(int height, int width, int escapement, int weight, const st
   return line.str();
 }
 
+const char FailureWarning[] = "Figyelem!: Hiba t\u00f6rt\u00e9nt a LOGO nyomtat\u00e1sakor!\n";
+const char MissingLogoWarning[] = "Figyelem!: Logo k\u00e9pf\u00e1jl nincs meg!\n";
+
+std::string TraceStreamStart(const std::string& face) {
+  return TraceOpening() + FontLine(43, 28, 0, 0, face, 1) + "SelectObject F1 -> F0\nSetBkMode 1\n";
+}
+
+std::string TracePageStart(int oldFont, int newFont, const std::string& face) {
+  return "StartPage\nSetBkMode 1\nSelectObject F0 -> F" + std::to_string(oldFont) +
+         "\nDeleteObject F" + std::to_string(oldFont) + "\n" + FontLine(43, 28, 0, 0, face, newFont) +
+         "SelectObject F" + std::to_string(newFont) + " -> F0\n";
+}
+
+std::string TraceClosing(int font) {
+  return "SelectObject F0 -> F" + std::to_string(font) + "\nDeleteObject F" +
+         std::to_string(font) + "\nEndDoc\nDeleteDC\n";
+}
+
+std::vector<std::string> TraceLines(const std::string& trace) {
+  std::vector<std::string> lines;
+  std::istringstream stream(trace);
+  std::string line;
+  while (std::getline(stream, line)) lines.push_back(line);
+  return lines;
+}
+
+size_t CountTraceLines(const std::string& trace, const std::string& prefix) {
+  size_t count = 0;
+  for (const std::string& line : TraceLines(trace))
+    if (line.rfind(prefix, 0) == 0) count++;
+  return count;
+}
+
+std::vector<std::vector<std::string>> SheetTexts(const std::string& trace) {
+  std::vector<std::vector<std::string>> sheets;
+  for (const std::string& line : TraceLines(trace)) {
+    if (line == "StartPage") sheets.emplace_back();
+    if (line.rfind("TextOutA ", 0) == 0 && !sheets.empty()) sheets.back().push_back(line.substr(9));
+  }
+  return sheets;
+}
+
 void HostTest::SetUp() {
   std::string pattern = (fs::temp_directory_path() / "tolvane-host-XXXXXX").string();
   ASSERT_NE(mkdtemp(pattern.data()), nullptr);

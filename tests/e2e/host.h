@@ -48,3 +48,27 @@ std::string TraceOpening();
 // One CreateFontIndirectA line.
 std::string FontLine(int height, int width, int escapement, int weight, const std::string& face,
                      int handle);
+
+// What the console shows for the job's failure warning (the detail line of
+// the failure follows it) and for a logo file that cannot be opened.
+extern const char FailureWarning[];
+extern const char MissingLogoWarning[];
+
+// The trace of a stream's start on the example device, up to its first
+// page: the opening, the first job font of 36 x 24 tenths (F1) and the
+// transparent background.
+std::string TraceStreamStart(const std::string& face);
+
+// A page begun while the job font F<oldFont> is selected: the font is built
+// again as F<newFont>, upright at 36 x 24 tenths.
+std::string TracePageStart(int oldFont, int newFont, const std::string& face);
+
+// The end of a stream and of its document, F<font> being the job font.
+std::string TraceClosing(int font);
+
+// The trace's lines, and how many of them begin with prefix.
+std::vector<std::string> TraceLines(const std::string& trace);
+size_t CountTraceLines(const std::string& trace, const std::string& prefix);
+
+// The arguments of the TextOutA lines ("X Y \"c\""), one list per sheet.
+std::vector<std::vector<std::string>> SheetTexts(const std::string& trace);

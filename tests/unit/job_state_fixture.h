@@ -10,9 +10,13 @@
 class JobStateTest : public ::testing::Test {
  protected:
   void SetUp() override { UseDevice(2400, 203, 3390, 287); }
-  void TearDown() override { tolvane::ResetJobState(); }
+  void TearDown() override {
+    if (tolvane::PrintState.JobFont) tolvane::DeleteObject(tolvane::PrintState.JobFont);
+    tolvane::ResetJobState();
+  }
 
   static void UseDevice(int horzRes, int horzSize, int vertRes, int vertSize) {
+    if (tolvane::PrintState.JobFont) tolvane::DeleteObject(tolvane::PrintState.JobFont);
     tolvane::ResetJobState();
     tolvane::PrintState.PixelsPerMmX = double(horzRes) / horzSize;
     tolvane::PrintState.PixelsPerMmY = double(vertRes) / vertSize;

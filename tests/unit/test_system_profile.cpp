@@ -15,7 +15,8 @@ namespace {
 
 std::string Read(const char* section, const char* key) {
   char buffer[128];
-  EXPECT_EQ(GetProfileStringA(section, key, "dflt", buffer, sizeof buffer), std::strlen(buffer));
+  DWORD count = GetProfileStringA(section, key, "dflt", buffer, sizeof buffer);
+  EXPECT_EQ(count, std::strlen(buffer));
   return buffer;
 }
 

@@ -183,6 +183,10 @@ bool FindProfileValue(const char* path, const char* section, const char* key,
   return true;
 }
 
+bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
+  return LowerAscii(a) == LowerAscii(b);
+}
+
 DWORD CopyProfileString(const std::string& text, LPSTR buffer, DWORD size) {
   if (buffer == nullptr || size == 0) return 0;
   size_t count = text.size() < size ? text.size() : size - 1;

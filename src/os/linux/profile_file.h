@@ -14,6 +14,9 @@ namespace tolvane {
 bool FindProfileValue(const char* path, const char* section, const char* key,
                       std::string& value);
 
+// Whether two section or key names are the same when ASCII case is ignored.
+bool SameNameIgnoringCase(const std::string& a, const std::string& b);
+
 // Copies `text` into `buffer`, cut to `size` less one byte and zero-terminated;
 // returns the number of characters copied. Size 0 leaves the buffer alone.
 DWORD CopyProfileString(const std::string& text, LPSTR buffer, DWORD size);

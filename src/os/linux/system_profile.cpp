@@ -15,16 +15,6 @@ namespace {
 
 const char* const DefaultSystemProfilePath = "/etc/tolvane/system.ini";
 
-bool SameNameIgnoringCase(const std::string& a, const char* b) {
-  size_t at = 0;
-  for (; at < a.size() && b[at] != '\0'; ++at) {
-    char x = a[at] >= 'A' && a[at] <= 'Z' ? static_cast<char>(a[at] - 'A' + 'a') : a[at];
-    char y = b[at] >= 'A' && b[at] <= 'Z' ? static_cast<char>(b[at] - 'A' + 'a') : b[at];
-    if (x != y) return false;
-  }
-  return at == a.size() && b[at] == '\0';
-}
-
 // Users without root (and the tests) point the program at a file of their own.
 const char* SystemProfilePath() {
   const char* path = std::getenv("TOLVANE_SYSTEM_PROFILE");
@@ -36,6 +26,8 @@ bool IsPrinterListEntry(const std::string& section, const std::string& key) {
          (SameNameIgnoringCase(section, "windows") && SameNameIgnoringCase(key, "device"));
 }
 
+// Asked only about entries of the printer list, so any [windows] entry here
+// is the default printer.
 bool LookupBuiltInPrinter(const std::string& section, const std::string& key,
                           std::string& value) {
   if (SameNameIgnoringCase(section, "windows")) {
