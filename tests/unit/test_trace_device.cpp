@@ -1,7 +1,6 @@
 // The device calls against the recording device: whole traces compared, and
 // every handle or argument that a job could get wrong.
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
@@ -10,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <utility>
 #include <sstream>
 #include <string>
 
@@ -28,12 +26,13 @@ class TraceDevice : public ::testing::Test {
     if (const char* saved = getenv("TOLVANE_SYSTEM_PROFILE")) Saved = saved;
     char pattern[] = "/tmp/tolvane_trace_XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
+    Dir = pattern;
     Home = std::filesystem::current_path();
-    std::filesystem::current_path(pattern);
+    std::filesystem::current_path(Dir);
     std::ofstream("system.ini") << "[Trace]\nhorzsize=203\nhorzres=2400\nvertsize=287\n"
                                    "vertres=3390\n[Offset]\npaper=Letter\n"
                                    "resolution=300x600\nmargins=10,20,0,0\n";
-    setenv("TOLVANE_SYSTEM_PROFILE", (std::filesystem::current_path() / "system.ini").c_str(), 1);
+    setenv("TOLVANE_SYSTEM_PROFILE", (Dir / "system.ini").c_str(), 1);
     ResetDeviceLayer();  // numbering from DC1 and F1, as in a fresh program
   }
   void TearDown() override {
@@ -42,12 +41,12 @@ class TraceDevice : public ::testing::Test {
       setenv("TOLVANE_SYSTEM_PROFILE", Saved->c_str(), 1);
     else
       unsetenv("TOLVANE_SYSTEM_PROFILE");
-    std::filesystem::path dir = std::filesystem::current_path();
+    if (Dir.empty()) return;
     std::filesystem::current_path(Home);
-    std::filesystem::remove_all(dir);
+    std::filesystem::remove_all(Dir);
   }
   std::optional<std::string> Saved;
-  std::filesystem::path Home;
+  std::filesystem::path Home, Dir;
 };
 
 HDC Open(const char* device = "Trace", const char* port = "job.trace") {
@@ -76,8 +75,10 @@ const std::string Courier =
 TEST_F(TraceDevice, ReproducesTheOneLineJob) {
   HDC dc = Open();
   ASSERT_NE(dc, nullptr);
-  EXPECT_EQ(GetDeviceCaps(dc, HORZSIZE) + GetDeviceCaps(dc, HORZRES), 203 + 2400);
-  EXPECT_EQ(GetDeviceCaps(dc, VERTSIZE) + GetDeviceCaps(dc, VERTRES), 287 + 3390);
+  EXPECT_EQ(GetDeviceCaps(dc, HORZSIZE), 203);
+  EXPECT_EQ(GetDeviceCaps(dc, HORZRES), 2400);
+  EXPECT_EQ(GetDeviceCaps(dc, VERTSIZE), 287);
+  EXPECT_EQ(GetDeviceCaps(dc, VERTRES), 3390);
   DOCINFOA doc{sizeof(DOCINFOA), "Tolvane_drv", nullptr, nullptr, 0};
   EXPECT_GT(StartDocA(dc, &doc), 0);
   LOGFONTA logFont = CourierNew();
@@ -273,21 +274,24 @@ TEST_F(TraceDevice, CallsOutOfOrderFailButAreTraced) {
 }
 
 TEST_F(TraceDevice, DeviceCapsFromTheGeometry) {
+  struct TCap {
+    int Index;
+    const char* Name;
+    int Result;
+  };
   // Letter at 300 x 600 dpi, margins 10 mm left and 20 mm top.
-  const std::pair<const char*, int> caps[] = {
-      {"HORZSIZE", 205},       {"VERTSIZE", 259},        {"HORZRES", 2431},
-      {"VERTRES", 6127},       {"LOGPIXELSX", 300},      {"LOGPIXELSY", 600},
-      {"PHYSICALWIDTH", 2550}, {"PHYSICALHEIGHT", 6600}, {"PHYSICALOFFSETX", 118},
-      {"PHYSICALOFFSETY", 472}, {"12", 0}};
-  const int indexes[] = {HORZSIZE,      VERTSIZE,       HORZRES,         VERTRES,
-                         LOGPIXELSX,    LOGPIXELSY,     PHYSICALWIDTH,   PHYSICALHEIGHT,
-                         PHYSICALOFFSETX, PHYSICALOFFSETY, 12};
+  const TCap caps[] = {
+      {HORZSIZE, "HORZSIZE", 205},           {VERTSIZE, "VERTSIZE", 259},
+      {HORZRES, "HORZRES", 2431},            {VERTRES, "VERTRES", 6127},
+      {LOGPIXELSX, "LOGPIXELSX", 300},       {LOGPIXELSY, "LOGPIXELSY", 600},
+      {PHYSICALWIDTH, "PHYSICALWIDTH", 2550}, {PHYSICALHEIGHT, "PHYSICALHEIGHT", 6600},
+      {PHYSICALOFFSETX, "PHYSICALOFFSETX", 118}, {PHYSICALOFFSETY, "PHYSICALOFFSETY", 472},
+      {12, "12", 0},                         {-1, "-1", 0}};
   HDC dc = Open("Offset");
   std::string expected = "CreateDCA \"TRACE\" \"Offset\" \"job.trace\" -> DC1\n";
-  for (int i = 0; i < 11; ++i) {
-    EXPECT_EQ(GetDeviceCaps(dc, indexes[i]), caps[i].second) << caps[i].first;
-    expected += "GetDeviceCaps " + std::string(caps[i].first) + " -> " +
-                std::to_string(caps[i].second) + "\n";
+  for (const TCap& cap : caps) {
+    EXPECT_EQ(GetDeviceCaps(dc, cap.Index), cap.Result) << cap.Name;
+    expected += "GetDeviceCaps " + std::string(cap.Name) + " -> " + std::to_string(cap.Result) + "\n";
   }
   DeleteDC(dc);
   EXPECT_EQ(Trace(), expected + "DeleteDC\n");
