@@ -91,6 +91,8 @@ struct TDeviceContext {
 // arguments that cannot be passed on (a bad handle, a null DOCINFOA, a
 // TextOutA with a negative count or null text) are refused before any
 // backend hears them, except where a null font is said below.
+// Entry names keep clear of the Win32 names that <windows.h> turns into
+// macros (StartDoc, TextOut), so the table reads the same in every build.
 struct TDeviceBackend {
   const char* Driver;  // matched without regard to case
   // Opens the output named by dc->Port. False: no context is made.
@@ -98,7 +100,7 @@ struct TDeviceBackend {
   // the printer's profile section; a backend may replace the geometry.
   bool (*Open)(TDeviceContext* dc);
   void (*DeviceCaps)(TDeviceContext* dc, int index, int result);
-  void (*StartDoc)(TDeviceContext* dc, const char* docName);
+  void (*StartDocument)(TDeviceContext* dc, const char* docName);
   void (*StartPage)(TDeviceContext* dc);
   void (*EndPage)(TDeviceContext* dc);
   void (*EndDoc)(TDeviceContext* dc);
@@ -119,7 +121,7 @@ struct TDeviceBackend {
   // one selected in a context until that context selects another or is
   // deleted; only then is its memory freed, without further notice.
   void (*FontDeleted)(TDeviceContext* dc, const TGdiObject* font);
-  void (*TextOut)(TDeviceContext* dc, int x, int y, const char* text, int count);
+  void (*TextOutput)(TDeviceContext* dc, int x, int y, const char* text, int count);
   // Returns the number of scan lines drawn, 0 when the bitmap is refused.
   int (*StretchDIBits)(TDeviceContext* dc, const TStretchCall& call);
 };

@@ -98,7 +98,7 @@ int GetDeviceCaps(HDC dc, int index) {
 
 int StartDocA(HDC dc, const DOCINFOA* info) {
   if (!IsLiveContext(dc) || !info) return SpError;
-  dc->Backend->StartDoc(dc, OrEmpty(info->lpszDocName));
+  dc->Backend->StartDocument(dc, OrEmpty(info->lpszDocName));
   if (dc->InDocument) return SpError;
   dc->InDocument = true;
   // A job identifier: positive, different for every document of the run.

@@ -48,7 +48,7 @@ int SetBkMode(HDC dc, int mode) {
 
 BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int count) {
   if (!IsLiveContext(dc) || count < 0 || (!text && count > 0)) return 0;
-  dc->Backend->TextOut(dc, x, y, text ? text : "", count);
+  dc->Backend->TextOutput(dc, x, y, text ? text : "", count);
   return 1;
 }
 
