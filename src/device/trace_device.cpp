@@ -127,9 +127,20 @@ void TraceFontDeleted(TDeviceContext* dc, const TGdiObject* font) {
   WriteLine(dc, "DeleteObject " + FontHandleName(font));
 }
 
+// The one call made for every character: formatted without building strings.
 void TraceTextOut(TDeviceContext* dc, int x, int y, const char* text, int count) {
-  WriteLine(dc, "TextOutA " + std::to_string(x) + " " + std::to_string(y) + " " +
-                    Quoted(text, static_cast<size_t>(count)));
+  char head[40];
+  int length = std::snprintf(head, sizeof head, "TextOutA %d %d ", x, y);
+  std::FILE* file = TraceFile(dc);
+  std::fwrite(head, 1, static_cast<size_t>(length), file);
+  if (count == 1 && text[0] >= 0x20 && text[0] <= 0x7e && text[0] != '"' && text[0] != '\\') {
+    const char quoted[4] = {'"', text[0], '"', '\n'};
+    std::fwrite(quoted, 1, sizeof quoted, file);
+    return;
+  }
+  std::string quoted = Quoted(text, static_cast<size_t>(count));
+  std::fwrite(quoted.data(), 1, quoted.size(), file);
+  std::fputc('\n', file);
 }
 
 uint32_t BlockCrc(const TBitmapBlock& block) {
