@@ -1,8 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, when missing.
+#   install-deps.sh [--windows]
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev zlib1g-dev)
+packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev zlib1g-dev libcups2-dev)
+# The file drivers: cairo, fontconfig, FreeType and stb_image to draw, the
+# fonts they draw with, and poppler's tools for the tests that read PDFs.
+packages+=(libcairo2-dev libfontconfig-dev libfreetype-dev libstb-dev fonts-liberation2
+           fonts-dejavu-core poppler-utils)
+
+# --windows: also what the Windows build and its tests under Wine need.
+if [ "${1:-}" = "--windows" ]; then
+  packages+=(g++-mingw-w64-x86-64 libz-mingw-w64-dev googletest wine wine64 fonts-liberation2
+             ghostscript poppler-utils python3)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

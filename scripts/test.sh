@@ -6,6 +6,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+# As root (CI), a running CUPS scheduler with the TolvaneTest queue, so that
+# the tests that print to a real queue run; elsewhere they skip unless the
+# queue was set up before.
+if [ "$(id -u)" -eq 0 ]; then
+  bash scripts/cups-test-setup.sh
+fi
 
 for preset in debug release; do
   echo "== $preset build =="
@@ -13,3 +19,13 @@ for preset in debug release; do
   cmake --build --preset "$preset"
   ctest --preset "$preset" -j "$(nproc)"
 done
+
+# The Windows build, cross-built with mingw-w64 and tested under Wine. It
+# installs Debian packages, so it runs where that is possible (root on
+# Debian, as in CI).
+if [ "$(id -u)" -eq 0 ] && [ -f /etc/debian_version ]; then
+  bash scripts/test-windows.sh
+else
+  echo "NOTE: the Windows build was not tested: scripts/test-windows.sh needs root on Debian" \
+       "to install mingw-w64 and Wine."
+fi

@@ -94,7 +94,10 @@ struct TDeviceContext {
 // Entry names keep clear of the Win32 names that <windows.h> turns into
 // macros (StartDoc, TextOut), so the table reads the same in every build.
 struct TDeviceBackend {
-  const char* Driver;  // matched without regard to case
+  // Matched without regard to case. Null: takes every driver name that no
+  // backend before it in the list takes, the empty one included (the
+  // system's own printer drivers on Windows).
+  const char* Driver;
   // Opens the output named by dc->Port. False: no context is made.
   // Context, driver, device and port are filled in, and the geometry from
   // the printer's profile section; a backend may replace the geometry.
@@ -156,6 +159,12 @@ int32_t MicrometresToPixels(int64_t micro, int32_t dpi);
 // Reads the geometry of the printer named device from its section of the
 // system printer profile.
 TPrinterGeometry ReadPrinterGeometry(const std::string& device);
+
+// The same for a printer that reports its own sheet, resolution and margins
+// (a CUPS queue): where the section sets none of them, the printer's stand
+// in for the built-in defaults (a code page of 0 means the default). The
+// printable area is then derived and overridden as above.
+TPrinterGeometry ReadPrinterGeometry(const std::string& device, const TPrinterGeometry& printer);
 
 // The name a handle has in a trace: F0, F1, ... or 0.
 std::string FontHandleName(const TGdiObject* font);

@@ -30,9 +30,10 @@ bool EqualNoCase(const char* a, const char* b) {
 }
 
 const TDeviceBackend* FindBackend(const char* driver) {
-  if (!*driver) return nullptr;
-  for (const TDeviceBackend* const* backend = DeviceBackends(); *backend; ++backend)
-    if (EqualNoCase((*backend)->Driver, driver)) return *backend;
+  for (const TDeviceBackend* const* backend = DeviceBackends(); *backend; ++backend) {
+    if (!(*backend)->Driver) return *backend;
+    if (*driver && EqualNoCase((*backend)->Driver, driver)) return *backend;
+  }
   return nullptr;
 }
 

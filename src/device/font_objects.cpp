@@ -35,7 +35,10 @@ void TellDeleted(const TGdiObject* font) {
 TGdiObject* StockFont() { return &Stock; }
 
 std::string FontHandleName(const TGdiObject* font) {
-  return font ? "F" + std::to_string(font->Id) : "0";
+  if (!font) return "0";
+  std::string name = std::to_string(font->Id);
+  name.insert(name.begin(), 'F');
+  return name;
 }
 
 void ReleaseFontSelection(TGdiObject* font) {

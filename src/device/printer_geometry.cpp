@@ -234,7 +234,11 @@ int32_t MicrometresToPixels(int64_t micro, int32_t dpi) {
 }
 
 TPrinterGeometry ReadPrinterGeometry(const std::string& device) {
-  TPrinterGeometry geometry = DefaultGeometry();
+  return ReadPrinterGeometry(device, DefaultGeometry());
+}
+
+TPrinterGeometry ReadPrinterGeometry(const std::string& device, const TPrinterGeometry& printer) {
+  TPrinterGeometry geometry = printer;
   // Each parser changes the geometry only when its whole value is good, so
   // one typing error costs that key alone.
   ParsePaper(ReadKey(device, "paper"), geometry);

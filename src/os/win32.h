@@ -4,6 +4,13 @@
 // calls). Job code includes this header and nothing platform-specific.
 #pragma once
 
+// <windows.h> turns many of the names below (HORZSIZE, TRANSPARENT, MB_OK,
+// SRCCOPY, ...) into macros. A file that needs both includes this header
+// first; the macros that follow carry the same values.
+#if defined(_WINDOWS_) || defined(_WINGDI_)
+#error "os/win32.h must come before <windows.h>"
+#endif
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

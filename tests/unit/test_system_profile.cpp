@@ -27,6 +27,9 @@ TEST(SystemProfile, FileThenBuiltInPrinters) {
   ASSERT_NE(mkdtemp(pattern), nullptr);
   std::string dir = pattern, path = dir + "/system.ini";
   setenv("TOLVANE_SYSTEM_PROFILE", path.c_str(), 1);
+  // No scheduler answers on this port, so the machine's own CUPS queues
+  // cannot stand in for the built-in printers.
+  setenv("CUPS_SERVER", "127.0.0.1:1", 1);
 
   const char* builtIn[][3] = {
       {"DEVICES", "pdf", "PDF,tolvane.pdf"},  {"devices", "TRACE", "TRACE,tolvane.trace"},

@@ -5,11 +5,16 @@
 namespace tolvane {
 
 extern const TDeviceBackend TraceDeviceBackend;
+extern const TDeviceBackend PdfDeviceBackend;
+extern const TDeviceBackend PsDeviceBackend;
+extern const TDeviceBackend SvgDeviceBackend;
+extern const TDeviceBackend PngDeviceBackend;
+extern const TDeviceBackend CupsDeviceBackend;
 
 const TDeviceBackend* const* DeviceBackends() {
   static const TDeviceBackend* const backends[] = {
-      &TraceDeviceBackend,
-      nullptr,
+      &TraceDeviceBackend, &PdfDeviceBackend, &PsDeviceBackend, &SvgDeviceBackend,
+      &PngDeviceBackend,   &CupsDeviceBackend, nullptr,
   };
   return backends;
 }

@@ -1,0 +1,558 @@
+#include "device/linux/cairo_device.h"
+
+#include <cairo-pdf.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "device/linux/cairo_fonts.h"
+#include "device/linux/dib_decode.h"
+#include "tolvane_state.h"
+
+namespace tolvane {
+
+namespace {
+
+constexpr double PointsPerInch = 72.0;
+constexpr double MicrometresPerInch = 25400.0;
+// Scaled fonts a context keeps; a job uses two or three at a time.
+constexpr size_t FontCacheSize = 32;
+
+// The last bitmap painted, kept for the next call: a letterhead repeats its
+// logo on every sheet, and a document surface then embeds it once.
+struct TBitmapCache {
+  uint32_t Crc = 0;
+  size_t Size = 0;
+  int64_t BitsOffset = 0;
+  cairo_surface_t* Surface = nullptr;
+  bool BottomUp = true;
+};
+
+struct TCanvas {
+  TPrinterGeometry Geometry;
+  std::unique_ptr<TCairoSheets> Sheets;
+  TSheetFrame Frame;
+  cairo_matrix_t FontCtm;         // device pixels to surface units, without the shift
+  double PrintableWidth = 0;      // the printable area in device pixels
+  double PrintableHeight = 0;
+  bool Margins = false;           // the printable area is less than the sheet
+  bool DocumentFailed = false;    // the output failed during this document
+  std::string Failure;
+  cairo_t* Cr = nullptr;          // the open sheet; null when none is drawn
+  LOGFONTA Selected{};
+  TFontInstance* Current = nullptr;  // Selected made ready, once drawn with
+  std::vector<std::unique_ptr<TFontInstance>> Fonts;  // least recently used first
+  std::vector<cairo_glyph_t> Batch;  // glyphs not yet drawn, all of BatchFont
+  std::vector<cairo_glyph_t> EdgeBatch;  // those of them that reach into the margins
+  TFontInstance* BatchFont = nullptr;
+  double BatchReach = 0;  // FontReach of BatchFont
+  bool Transparent = false;  // a new context paints text backgrounds
+  TBitmapCache Bitmap;
+};
+
+TCanvas& Canvas(TDeviceContext* dc) { return *static_cast<TCanvas*>(dc->Data); }
+
+// Fonts are told apart by what changes their look; two creations of the
+// same description share one scaled font.
+bool SameFont(const LOGFONTA& a, const LOGFONTA& b) {
+  return a.lfHeight == b.lfHeight && a.lfWidth == b.lfWidth &&
+         a.lfEscapement == b.lfEscapement && a.lfWeight == b.lfWeight &&
+         (a.lfItalic != 0) == (b.lfItalic != 0) &&
+         strncmp(a.lfFaceName, b.lfFaceName, LF_FACESIZE) == 0;
+}
+
+// Keeps a drawing inside the printable area; the sheet's edge needs no
+// help. A clip costs every drawing call under it a good deal of cairo's
+// time, so it is set only around what needs it.
+void ClipToPrintableArea(TCanvas& canvas) {
+  cairo_save(canvas.Cr);
+  cairo_rectangle(canvas.Cr, 0, 0, canvas.PrintableWidth, canvas.PrintableHeight);
+  cairo_clip(canvas.Cr);
+}
+
+void FlushGlyphs(TCanvas& canvas) {
+  if (canvas.Cr && canvas.BatchFont && canvas.BatchFont->Font) {
+    cairo_set_scaled_font(canvas.Cr, canvas.BatchFont->Font);
+    if (!canvas.Batch.empty())
+      cairo_show_glyphs(canvas.Cr, canvas.Batch.data(), static_cast<int>(canvas.Batch.size()));
+    if (!canvas.EdgeBatch.empty()) {
+      ClipToPrintableArea(canvas);
+      cairo_show_glyphs(canvas.Cr, canvas.EdgeBatch.data(),
+                        static_cast<int>(canvas.EdgeBatch.size()));
+      cairo_restore(canvas.Cr);
+    }
+  }
+  canvas.Batch.clear();
+  canvas.EdgeBatch.clear();
+}
+
+TFontInstance* CurrentFont(TCanvas& canvas) {
+  if (canvas.Current) return canvas.Current;
+  auto& fonts = canvas.Fonts;
+  for (size_t i = 0; i < fonts.size(); ++i) {
+    if (!SameFont(fonts[i]->Key, canvas.Selected)) continue;
+    std::rotate(fonts.begin() + i, fonts.begin() + i + 1, fonts.end());
+    return canvas.Current = fonts.back().get();
+  }
+  if (fonts.size() >= FontCacheSize) {
+    if (canvas.BatchFont == fonts.front().get()) {
+      FlushGlyphs(canvas);
+      canvas.BatchFont = nullptr;
+    }
+    ReleaseFontInstance(*fonts.front());
+    fonts.erase(fonts.begin());
+  }
+  auto instance = std::make_unique<TFontInstance>();
+  BuildFontInstance(canvas.Selected, canvas.Geometry, canvas.FontCtm, *instance);
+  fonts.push_back(std::move(instance));
+  return canvas.Current = fonts.back().get();
+}
+
+void ReleaseBitmap(TBitmapCache& bitmap) {
+  if (bitmap.Surface) cairo_surface_destroy(bitmap.Surface);
+  bitmap = TBitmapCache{};
+}
+
+// Ends the sheet being drawn: the glyphs still waiting go on it first.
+void FinishSheet(TCanvas& canvas) {
+  FlushGlyphs(canvas);
+  canvas.BatchFont = nullptr;
+  bool drawn = canvas.Cr != nullptr;
+  if (canvas.Cr) cairo_destroy(canvas.Cr);
+  canvas.Cr = nullptr;
+  if (!drawn || canvas.DocumentFailed) return;
+  std::string failure;
+  if (!canvas.Sheets->EndSheet(failure)) {
+    canvas.DocumentFailed = true;
+    canvas.Failure = failure;
+  }
+}
+
+void DropDocument(TCanvas& canvas) {
+  canvas.Batch.clear();
+  canvas.EdgeBatch.clear();
+  canvas.BatchFont = nullptr;
+  if (canvas.Cr) cairo_destroy(canvas.Cr);
+  canvas.Cr = nullptr;
+  canvas.Sheets->AbortDocument();
+  canvas.DocumentFailed = false;
+  canvas.Failure.clear();
+}
+
+[[noreturn]] void RaiseOutputFailure(TCanvas& canvas) {
+  std::string failure = canvas.Failure.empty() ? "the output could not be written" : canvas.Failure;
+  RaiseJobFailure(failure);
+}
+
+// How far a glyph's ink may lie from its origin: one and a half ems along
+// the longer of the font's axes, whatever the turn, is more than any
+// outline of a text face reaches.
+double FontReach(const TFontInstance& font) {
+  const cairo_matrix_t& m = font.Layout.Matrix;
+  return 1.5 * std::max(std::hypot(m.xx, m.yx), std::hypot(m.xy, m.yy)) + 1;
+}
+
+// Sorts a glyph by where its ink can fall: wholly inside the printable area
+// (drawn as it is), across its edge (drawn clipped), or wholly outside (left
+// out, which also keeps far-off coordinates from cairo's fixed-point
+// arithmetic).
+void AddGlyph(TCanvas& canvas, unsigned long glyph, double x, double y, double reach) {
+  if (x < -reach || y < -reach || x > canvas.PrintableWidth + reach ||
+      y > canvas.PrintableHeight + reach)
+    return;
+  bool inside = x >= reach && y >= reach && x <= canvas.PrintableWidth - reach &&
+                y <= canvas.PrintableHeight - reach;
+  (inside || !canvas.Margins ? canvas.Batch : canvas.EdgeBatch).push_back(cairo_glyph_t{glyph, x, y});
+}
+
+// An opaque background fills the cells of the text with white, as the
+// context's default background colour.
+void PaintBackground(TCanvas& canvas, const TFontInstance& font, double x, double y,
+                     double advance) {
+  FlushGlyphs(canvas);
+  const TFontLayout& layout = font.Layout;
+  cairo_move_to(canvas.Cr, x, y);
+  cairo_rel_line_to(canvas.Cr, advance * layout.AdvanceX, advance * layout.AdvanceY);
+  cairo_rel_line_to(canvas.Cr, layout.CellX, layout.CellY);
+  cairo_rel_line_to(canvas.Cr, -advance * layout.AdvanceX, -advance * layout.AdvanceY);
+  cairo_close_path(canvas.Cr);
+  if (canvas.Margins) ClipToPrintableArea(canvas);
+  cairo_set_source_rgb(canvas.Cr, 1, 1, 1);
+  cairo_fill(canvas.Cr);
+  if (canvas.Margins) cairo_restore(canvas.Cr);
+  cairo_set_source_rgb(canvas.Cr, 0, 0, 0);
+}
+
+cairo_surface_t* BitmapSurface(const TDecodedBitmap& bitmap) {
+  cairo_surface_t* surface =
+      cairo_image_surface_create(CAIRO_FORMAT_RGB24, bitmap.Width, bitmap.Height);
+  if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(surface);
+    return nullptr;
+  }
+  cairo_surface_flush(surface);
+  unsigned char* data = cairo_image_surface_get_data(surface);
+  int stride = cairo_image_surface_get_stride(surface);
+  const uint8_t* in = bitmap.Rgb.data();
+  for (int row = 0; row < bitmap.Height; ++row) {
+    auto* out = reinterpret_cast<uint32_t*>(data + size_t(row) * size_t(stride));
+    for (int column = 0; column < bitmap.Width; ++column, in += 3)
+      out[column] = 0xFF000000u | uint32_t(in[0]) << 16 | uint32_t(in[1]) << 8 | in[2];
+  }
+  cairo_surface_mark_dirty(surface);
+  return surface;
+}
+
+// The bitmap as a surface, decoded anew only when its block changed.
+cairo_surface_t* BitmapFor(TCanvas& canvas, const TBitmapBlock& block) {
+  uint32_t crc = 0;
+  if (block.Located && block.Data) {
+    crc = static_cast<uint32_t>(crc32_z(crc32_z(0L, Z_NULL, 0), block.Data, block.Size));
+    TBitmapCache& cache = canvas.Bitmap;
+    if (cache.Surface && cache.Crc == crc && cache.Size == block.Size &&
+        cache.BitsOffset == block.BitsOffset)
+      return cache.Surface;
+  }
+  TDecodedBitmap bitmap;
+  std::string reason;
+  if (!DecodeDib(block, bitmap, reason)) return nullptr;
+  cairo_surface_t* surface = BitmapSurface(bitmap);
+  if (!surface) return nullptr;
+  ReleaseBitmap(canvas.Bitmap);
+  canvas.Bitmap = TBitmapCache{crc, block.Size, block.BitsOffset, surface, bitmap.BottomUp};
+  return surface;
+}
+
+// One axis of a stretch: the destination interval [d0, d0 + dSize) shows
+// the source interval [s0, s0 + sSize), mirrored or not. Returns the
+// pattern's scale and offset (source = scale * device + offset).
+void AxisMapping(double d0, double dSize, double s0, double sSize, bool mirror, double& scale,
+                 double& offset) {
+  scale = sSize / dSize;
+  if (mirror) {
+    scale = -scale;
+    offset = s0 + sSize + d0 * sSize / dSize;
+  } else {
+    offset = s0 - d0 * sSize / dSize;
+  }
+}
+
+void PaintBitmap(TCanvas& canvas, cairo_surface_t* image, bool bottomUp, const TStretchCall& call) {
+  int64_t destWidth = std::abs(int64_t{call.DestWidth});
+  int64_t destHeight = std::abs(int64_t{call.DestHeight});
+  int64_t srcWidth = std::abs(int64_t{call.SrcWidth});
+  int64_t srcHeight = std::abs(int64_t{call.SrcHeight});
+  if (destWidth == 0 || destHeight == 0 || srcWidth == 0 || srcHeight == 0) return;
+  double dx0 = call.DestWidth < 0 ? double(call.XDest) + call.DestWidth : call.XDest;
+  double dy0 = call.DestHeight < 0 ? double(call.YDest) + call.DestHeight : call.YDest;
+  int64_t imageHeight = cairo_image_surface_get_height(image);
+  // A bottom-up bitmap counts its source rows from the bottom, a top-down
+  // one from the top. A top-down bitmap's source height may carry the
+  // bitmap's own negative sign (the job passes the header's height as it
+  // is): only its size counts then, so the picture comes out upright.
+  double sy0 = bottomUp ? double(imageHeight - call.YSrc - srcHeight) : call.YSrc;
+  bool mirrorX = (call.SrcWidth < 0) != (call.DestWidth < 0);
+  bool mirrorY = (call.DestHeight < 0) != (bottomUp && call.SrcHeight < 0);
+  double xx, x0, yy, y0;
+  AxisMapping(dx0, double(destWidth), call.XSrc, double(srcWidth), mirrorX, xx, x0);
+  AxisMapping(dy0, double(destHeight), sy0, double(srcHeight), mirrorY, yy, y0);
+  cairo_matrix_t matrix;
+  cairo_matrix_init(&matrix, xx, 0, 0, yy, x0, y0);
+  // Only the part inside the printable area is filled: that is its clip,
+  // and far-off corners stay out of cairo's fixed-point range.
+  double left = std::max(dx0, 0.0), top = std::max(dy0, 0.0);
+  double right = std::min(dx0 + double(destWidth), canvas.PrintableWidth);
+  double bottom = std::min(dy0 + double(destHeight), canvas.PrintableHeight);
+  if (right <= left || bottom <= top) return;
+  cairo_pattern_t* pattern = cairo_pattern_create_for_surface(image);
+  cairo_pattern_set_matrix(pattern, &matrix);
+  // Stretched pixels stay sharp squares, as a printer's driver draws them.
+  cairo_pattern_set_filter(pattern, CAIRO_FILTER_NEAREST);
+  cairo_save(canvas.Cr);
+  cairo_rectangle(canvas.Cr, left, top, right - left, bottom - top);
+  cairo_set_source(canvas.Cr, pattern);
+  cairo_fill(canvas.Cr);
+  cairo_restore(canvas.Cr);
+  cairo_pattern_destroy(pattern);
+}
+
+}  // namespace
+
+// cairo compresses every page of a PDF document at zlib's default level. A
+// page of a report is thousands of glyphs, each with its small offset from
+// the grid, and at that level compressing them took 4 ms a page here, twice
+// what cairo needs for everything else on the page; at the fastest level it
+// takes 0.7 ms, for files about a sixth larger. cairo has no setting for
+// it, so the program answers zlib's deflateInit itself, as zlib would at its
+// fastest level. cairo is its only caller in the process (libpng calls
+// deflateInit2 and keeps its own level).
+extern "C" int deflateInit_(z_streamp stream, int, const char* version, int streamSize) {
+  return deflateInit2_(stream, Z_BEST_SPEED, Z_DEFLATED, MAX_WBITS, 8, Z_DEFAULT_STRATEGY, version,
+                       streamSize);
+}
+
+cairo_surface_t* CreatePdfStreamSurface(const TPrinterGeometry& geometry,
+                                        cairo_write_func_t write, void* closure) {
+  TSheetFrame frame = SheetFrame(geometry, true);
+  cairo_surface_t* surface =
+      cairo_pdf_surface_create_for_stream(write, closure, frame.Width, frame.Height);
+  if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(surface);
+    return nullptr;
+  }
+  cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATOR, "Tolvane " TOLVANE_VERSION);
+  return surface;
+}
+
+TSheetFrame SheetFrame(const TPrinterGeometry& geometry, bool inPoints) {
+  TSheetFrame frame{};
+  // Whole pixels in from the corner, as PHYSICALOFFSETX and Y report it.
+  double offsetX = MicrometresToPixels(geometry.MarginLeftMicro, geometry.DpiX);
+  double offsetY = MicrometresToPixels(geometry.MarginTopMicro, geometry.DpiY);
+  if (inPoints) {
+    frame.ScaleX = PointsPerInch / geometry.DpiX;
+    frame.ScaleY = PointsPerInch / geometry.DpiY;
+    frame.Width = geometry.PaperWidthMicro / MicrometresPerInch * PointsPerInch;
+    frame.Height = geometry.PaperHeightMicro / MicrometresPerInch * PointsPerInch;
+  } else {
+    frame.ScaleX = frame.ScaleY = 1;
+    frame.Width = MicrometresToPixels(geometry.PaperWidthMicro, geometry.DpiX);
+    frame.Height = MicrometresToPixels(geometry.PaperHeightMicro, geometry.DpiY);
+  }
+  frame.OriginX = offsetX * frame.ScaleX;
+  frame.OriginY = offsetY * frame.ScaleY;
+  return frame;
+}
+
+// ---- The document on one surface ----------------------------------------
+
+TPagedSheets::~TPagedSheets() {
+  Discarding = true;
+  DestroySurface();
+}
+
+cairo_status_t TPagedSheets::Write(void* closure, const unsigned char* data,
+                                   unsigned int length) {
+  auto* sheets = static_cast<TPagedSheets*>(closure);
+  if (sheets->Discarding) return CAIRO_STATUS_SUCCESS;
+  return sheets->WriteBytes(data, length) ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
+}
+
+void TPagedSheets::DestroySurface() {
+  if (Surface) cairo_surface_destroy(Surface);
+  Surface = nullptr;
+}
+
+std::string TPagedSheets::StatusFailure(cairo_status_t status) const {
+  std::string failure = WriteFailure();
+  return failure.empty() ? std::string("the document could not be made: ") +
+                               cairo_status_to_string(status)
+                         : failure;
+}
+
+bool TPagedSheets::BeginDocument(const std::string& name, std::string&) {
+  DocumentName = name;
+  Sheets = 0;
+  return true;
+}
+
+cairo_surface_t* TPagedSheets::BeginSheet(std::string& failure) {
+  if (!Surface) {
+    Surface = CreateSurface(Write, this);
+    if (!Surface) {
+      failure = "the document could not be made";
+      return nullptr;
+    }
+  }
+  cairo_status_t status = cairo_surface_status(Surface);
+  if (status != CAIRO_STATUS_SUCCESS) {
+    failure = StatusFailure(status);
+    return nullptr;
+  }
+  ++Sheets;
+  return Surface;
+}
+
+bool TPagedSheets::EndSheet(std::string& failure) {
+  if (!Surface) return false;
+  cairo_surface_show_page(Surface);
+  cairo_status_t status = cairo_surface_status(Surface);
+  if (status == CAIRO_STATUS_SUCCESS) return true;
+  failure = StatusFailure(status);
+  return false;
+}
+
+bool TPagedSheets::EndDocument(std::string& failure) {
+  if (Sheets == 0) {
+    AbortDocument();
+    return true;
+  }
+  cairo_surface_finish(Surface);
+  cairo_status_t status = cairo_surface_status(Surface);
+  DestroySurface();
+  Sheets = 0;
+  if (status != CAIRO_STATUS_SUCCESS) {
+    failure = StatusFailure(status);
+    Discard();
+    return false;
+  }
+  return Commit(failure);
+}
+
+void TPagedSheets::AbortDocument() {
+  Discarding = true;
+  DestroySurface();
+  Discarding = false;
+  Sheets = 0;
+  Discard();
+}
+
+// ---- The canvas and the backend entries ---------------------------------
+
+void AttachCairoCanvas(TDeviceContext* dc, std::unique_ptr<TCairoSheets> sheets) {
+  auto canvas = std::make_unique<TCanvas>();
+  canvas->Geometry = dc->Geometry;
+  canvas->Frame = SheetFrame(dc->Geometry, sheets->InPoints());
+  canvas->Sheets = std::move(sheets);
+  cairo_matrix_init_scale(&canvas->FontCtm, canvas->Frame.ScaleX, canvas->Frame.ScaleY);
+  const TPrinterGeometry& g = dc->Geometry;
+  canvas->PrintableWidth = MicrometresToPixels(
+      g.PaperWidthMicro - g.MarginLeftMicro - g.MarginRightMicro, g.DpiX);
+  canvas->PrintableHeight = MicrometresToPixels(
+      g.PaperHeightMicro - g.MarginTopMicro - g.MarginBottomMicro, g.DpiY);
+  canvas->Margins = g.MarginLeftMicro > 0 || g.MarginTopMicro > 0 || g.MarginRightMicro > 0 ||
+                    g.MarginBottomMicro > 0;
+  if (dc->SelectedFont) canvas->Selected = dc->SelectedFont->Font;
+  canvas->Transparent = dc->BkMode == TRANSPARENT;
+  dc->Data = canvas.release();
+}
+
+void CairoDeviceCaps(TDeviceContext*, int, int) {}
+
+void CairoStartDocument(TDeviceContext* dc, const char* docName) {
+  if (dc->InDocument) return;
+  TCanvas& canvas = Canvas(dc);
+  canvas.Failure.clear();
+  canvas.DocumentFailed = !canvas.Sheets->BeginDocument(docName, canvas.Failure);
+}
+
+void CairoStartPage(TDeviceContext* dc) {
+  if (!dc->InDocument || dc->InPage) return;
+  TCanvas& canvas = Canvas(dc);
+  if (canvas.DocumentFailed) return;
+  cairo_surface_t* surface = canvas.Sheets->BeginSheet(canvas.Failure);
+  if (!surface) {
+    canvas.DocumentFailed = true;
+    return;
+  }
+  canvas.Cr = cairo_create(surface);
+  const TSheetFrame& frame = canvas.Frame;
+  cairo_translate(canvas.Cr, frame.OriginX, frame.OriginY);
+  cairo_scale(canvas.Cr, frame.ScaleX, frame.ScaleY);
+  // Nothing lands in the unprintable margins, as on the printer itself:
+  // glyphs near them are drawn clipped, bitmaps cut to the printable area.
+  cairo_set_source_rgb(canvas.Cr, 0, 0, 0);
+}
+
+void CairoEndPage(TDeviceContext* dc) {
+  if (!dc->InPage) return;
+  TCanvas& canvas = Canvas(dc);
+  FinishSheet(canvas);
+  if (canvas.DocumentFailed) RaiseOutputFailure(canvas);
+}
+
+void CairoEndDoc(TDeviceContext* dc) {
+  if (!dc->InDocument) return;
+  TCanvas& canvas = Canvas(dc);
+  if (dc->InPage) FinishSheet(canvas);
+  if (canvas.DocumentFailed) {
+    std::string failure = canvas.Failure;
+    DropDocument(canvas);
+    canvas.Failure = failure;
+    RaiseOutputFailure(canvas);
+  }
+  std::string failure;
+  if (!canvas.Sheets->EndDocument(failure)) {
+    canvas.Failure = failure;
+    RaiseOutputFailure(canvas);
+  }
+}
+
+void CairoAbortDoc(TDeviceContext* dc) {
+  if (!dc->InDocument) return;
+  DropDocument(Canvas(dc));
+}
+
+void CairoClose(TDeviceContext* dc) {
+  auto* canvas = static_cast<TCanvas*>(dc->Data);
+  if (!canvas) return;
+  // A context deleted inside its document leaves nothing of it, and one
+  // that never started a document lets go of the file it had ready.
+  DropDocument(*canvas);
+  canvas->Batch.clear();
+  for (auto& font : canvas->Fonts) ReleaseFontInstance(*font);
+  ReleaseBitmap(canvas->Bitmap);
+  delete canvas;
+  dc->Data = nullptr;
+}
+
+void CairoSetBkMode(TDeviceContext* dc, int mode) {
+  if (mode == TRANSPARENT || mode == OPAQUE) Canvas(dc).Transparent = mode == TRANSPARENT;
+}
+
+void CairoFontCreated(TDeviceContext*, const TGdiObject*) {}
+
+void CairoFontSelected(TDeviceContext* dc, const TGdiObject* font, const TGdiObject*) {
+  if (!font) return;
+  TCanvas& canvas = Canvas(dc);
+  canvas.Selected = font->Font;
+  canvas.Current = nullptr;  // made ready when something is drawn with it
+}
+
+void CairoFontDeleted(TDeviceContext*, const TGdiObject*) {}
+
+void CairoTextOutput(TDeviceContext* dc, int x, int y, const char* text, int count) {
+  TCanvas& canvas = Canvas(dc);
+  if (!dc->InPage || !canvas.Cr || count <= 0) return;
+  TFontInstance* font = CurrentFont(canvas);
+  if (!font->Font) return;
+  if (canvas.BatchFont != font) {
+    FlushGlyphs(canvas);
+    canvas.BatchFont = font;
+    canvas.BatchReach = FontReach(*font);
+  }
+  const TFaceGlyphs& glyphs = *font->Glyphs;
+  const TFontLayout& layout = font->Layout;
+  if (!canvas.Transparent) {
+    double advance = 0;
+    for (int i = 0; i < count; ++i) advance += glyphs.Advance[static_cast<unsigned char>(text[i])];
+    PaintBackground(canvas, *font, x, y, advance);
+  }
+  double originX = x + layout.BaselineX;
+  double originY = y + layout.BaselineY;
+  double reach = canvas.BatchReach;
+  for (int i = 0; i < count; ++i) {
+    unsigned char byte = static_cast<unsigned char>(text[i]);
+    if (!glyphs.Blank[byte]) AddGlyph(canvas, glyphs.Glyph[byte], originX, originY, reach);
+    originX += glyphs.Advance[byte] * layout.AdvanceX;
+    originY += glyphs.Advance[byte] * layout.AdvanceY;
+  }
+}
+
+int CairoStretchDIBits(TDeviceContext* dc, const TStretchCall& call) {
+  TCanvas& canvas = Canvas(dc);
+  if (call.Rop != SRCCOPY || call.Usage != DIB_RGB_COLORS) return 0;
+  cairo_surface_t* image = BitmapFor(canvas, call.Block);
+  if (!image) return 0;
+  if (dc->InPage && canvas.Cr) {
+    FlushGlyphs(canvas);
+    PaintBitmap(canvas, image, canvas.Bitmap.BottomUp, call);
+  }
+  int64_t lines = std::abs(int64_t{call.SrcHeight});
+  return lines > INT32_MAX ? INT32_MAX : static_cast<int>(lines);
+}
+
+}  // namespace tolvane

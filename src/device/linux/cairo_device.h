@@ -1,0 +1,141 @@
+// The drawing core that every cairo output kind shares (PDF, PS, SVG, PNG,
+// and any backend that wants sheets drawn the way these draw them, such as
+// one that sends PDF to a print queue).
+//
+// A backend supplies only where its sheets go (a TCairoSheets) and takes the
+// rest from here: device pixels mapped onto the sheet with (0,0) at the
+// printable area's top-left corner, fonts as the graphics device interface
+// sizes them, glyphs gathered into one drawing call per run of one font,
+// bitmaps decoded and stretched. Its backend table is CairoBackend(driver,
+// open), its Open makes the sheets and calls AttachCairoCanvas.
+//
+// Failures of the output (a full disk, a queue that went away) surface at
+// EndPage and EndDoc as a TJobFailure, so that the job ends with its failure
+// code and aborts the document rather than reporting a report as printed
+// that never reached its output.
+#pragma once
+
+#include <cairo.h>
+
+#include <memory>
+#include <string>
+
+#include "device/device.h"
+
+namespace tolvane {
+
+// Starts a PDF document whose bytes go to write(closure, data, length) as
+// its sheets end, each sheet of the printer's paper size (in points). The
+// caller draws, then finishes and destroys the surface; what write returns
+// other than CAIRO_STATUS_SUCCESS puts the surface into that error state.
+// Null when cairo cannot make the surface.
+cairo_surface_t* CreatePdfStreamSurface(const TPrinterGeometry& geometry,
+                                        cairo_write_func_t write, void* closure);
+
+// Where the sheets of a cairo backend's documents go. The canvas calls it in
+// document order: BeginDocument, then BeginSheet / EndSheet per sheet, then
+// EndDocument or AbortDocument; AbortDocument may also follow a failed call.
+struct TCairoSheets {
+  virtual ~TCairoSheets() = default;
+  // True when the surfaces measure in points (72 to the inch), false when
+  // they measure in device pixels.
+  virtual bool InPoints() const = 0;
+  // StartDocA. False when the output cannot take a document (failure says
+  // why); its sheets are then not drawn and the document fails.
+  virtual bool BeginDocument(const std::string& name, std::string& failure) = 0;
+  // The surface the next sheet is drawn on, the whole sheet with (0,0) at its
+  // top-left corner; owned by the sheets. Null when the output has failed.
+  virtual cairo_surface_t* BeginSheet(std::string& failure) = 0;
+  // The sheet is drawn. False when the output failed (failure says why).
+  virtual bool EndSheet(std::string& failure) = 0;
+  // EndDoc: makes the document final where it goes. A document without
+  // sheets leaves nothing anywhere. False when that failed.
+  virtual bool EndDocument(std::string& failure) = 0;
+  // AbortDoc, or the context deleted inside a document: nothing of the
+  // document remains, and an older output at the same place is untouched.
+  virtual void AbortDocument() = 0;
+};
+
+// A document whose sheets are the pages of one surface (PDF, PostScript, a
+// PDF stream to a queue). The surface is made at the first sheet, so a
+// document without sheets never makes one; its bytes pass through
+// WriteBytes, and none after the document was given up.
+struct TPagedSheets : TCairoSheets {
+  explicit TPagedSheets(const TPrinterGeometry& geometry) : Geometry(geometry) {}
+  ~TPagedSheets() override;
+  bool InPoints() const override { return true; }
+  bool BeginDocument(const std::string& name, std::string& failure) override;
+  cairo_surface_t* BeginSheet(std::string& failure) override;
+  bool EndSheet(std::string& failure) override;
+  bool EndDocument(std::string& failure) override;
+  void AbortDocument() override;
+
+ protected:
+  // Makes the document's surface on write and closure, for example with
+  // CreatePdfStreamSurface(Geometry, write, closure).
+  virtual cairo_surface_t* CreateSurface(cairo_write_func_t write, void* closure) = 0;
+  // The document's next bytes. False when they cannot be written.
+  virtual bool WriteBytes(const unsigned char* data, unsigned int length) = 0;
+  // Every byte of the document has been written: put it in place.
+  virtual bool Commit(std::string& failure) = 0;
+  // Drops what was written of the document.
+  virtual void Discard() = 0;
+  // Why writing failed; empty when cairo's own status says enough.
+  virtual std::string WriteFailure() const { return ""; }
+
+  const TPrinterGeometry Geometry;
+  std::string DocumentName;
+
+ private:
+  cairo_surface_t* Surface = nullptr;
+  int Sheets = 0;
+  // Set while a surface is torn down unfinished: cairo still writes its
+  // trailer then, and those bytes go nowhere.
+  bool Discarding = false;
+  static cairo_status_t Write(void* closure, const unsigned char* data, unsigned int length);
+  void DestroySurface();
+  std::string StatusFailure(cairo_status_t status) const;
+};
+
+// Makes the canvas that the Cairo* entries below draw on and puts it into
+// dc->Data; the canvas owns the sheets from then on.
+void AttachCairoCanvas(TDeviceContext* dc, std::unique_ptr<TCairoSheets> sheets);
+
+// The backend entries of a context whose Data is a canvas.
+void CairoDeviceCaps(TDeviceContext* dc, int index, int result);
+void CairoStartDocument(TDeviceContext* dc, const char* docName);
+void CairoStartPage(TDeviceContext* dc);
+void CairoEndPage(TDeviceContext* dc);
+void CairoEndDoc(TDeviceContext* dc);
+void CairoAbortDoc(TDeviceContext* dc);
+void CairoClose(TDeviceContext* dc);
+void CairoSetBkMode(TDeviceContext* dc, int mode);
+void CairoFontCreated(TDeviceContext* dc, const TGdiObject* font);
+void CairoFontSelected(TDeviceContext* dc, const TGdiObject* font, const TGdiObject* previous);
+void CairoFontDeleted(TDeviceContext* dc, const TGdiObject* font);
+void CairoTextOutput(TDeviceContext* dc, int x, int y, const char* text, int count);
+int CairoStretchDIBits(TDeviceContext* dc, const TStretchCall& call);
+
+// The table of a cairo backend: its driver name, its own Open, the shared
+// entries for everything else.
+constexpr TDeviceBackend CairoBackend(const char* driver, bool (*open)(TDeviceContext*)) {
+  return TDeviceBackend{driver,           open,
+                        CairoDeviceCaps,  CairoStartDocument,
+                        CairoStartPage,   CairoEndPage,
+                        CairoEndDoc,      CairoAbortDoc,
+                        CairoClose,       CairoSetBkMode,
+                        CairoFontCreated, CairoFontSelected,
+                        CairoFontDeleted, CairoTextOutput,
+                        CairoStretchDIBits};
+}
+
+// The sheet in the surface's units: its size, and where device pixel (0,0)
+// lies on it (the printable area's top-left corner, whole pixels in).
+struct TSheetFrame {
+  double Width, Height;    // the sheet
+  double OriginX, OriginY; // device pixel (0,0)
+  double ScaleX, ScaleY;   // surface units per device pixel
+};
+TSheetFrame SheetFrame(const TPrinterGeometry& geometry, bool inPoints);
+
+}  // namespace tolvane

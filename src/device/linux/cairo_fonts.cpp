@@ -1,0 +1,351 @@
+#include "device/linux/cairo_fonts.h"
+
+#include <cairo-ft.h>
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_ADVANCES_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <tuple>
+#include <vector>
+
+namespace tolvane {
+
+namespace {
+
+constexpr int32_t NormalWeight = 400;
+constexpr int32_t BoldThreshold = 600;  // a request from here up wants bold
+constexpr double LargestPixels = 100000.0;
+constexpr double SmallestPixels = 0.01;
+
+struct TFaceRequest {
+  std::string Name;
+  int32_t Weight;
+  bool Italic;
+  bool operator<(const TFaceRequest& other) const {
+    return std::tie(Name, Weight, Italic) < std::tie(other.Name, other.Weight, other.Italic);
+  }
+};
+
+struct TFaceIdentity {
+  std::string File;
+  int Index;
+  bool Bold;
+  bool Oblique;
+  bool operator<(const TFaceIdentity& other) const {
+    return std::tie(File, Index, Bold, Oblique) <
+           std::tie(other.File, other.Index, other.Bold, other.Oblique);
+  }
+};
+
+// Faces live as long as the process: every page of a job builds its font
+// anew, and cairo's own caches keep referring to the faces it was given.
+// The stores are never destroyed, so nothing is torn down behind cairo's
+// back at exit.
+struct TFaceStore {
+  FT_Library Library = nullptr;
+  bool LibraryFailed = false;
+  std::map<TFaceRequest, const TFontFace*> Requests;
+  std::map<TFaceIdentity, std::unique_ptr<TFontFace>> Faces;
+};
+
+TFaceStore& Store() {
+  static TFaceStore* store = new TFaceStore();
+  return *store;
+}
+
+FT_Library Library() {
+  TFaceStore& store = Store();
+  if (!store.Library && !store.LibraryFailed && FT_Init_FreeType(&store.Library) != 0) {
+    store.Library = nullptr;
+    store.LibraryFailed = true;
+  }
+  return store.Library;
+}
+
+int32_t RequestedWeight(int32_t weight) {
+  if (weight <= 0) return NormalWeight;
+  return std::min(weight, 1000);
+}
+
+const cairo_user_data_key_t FreeTypeFaceKey = {};
+
+void DoneFace(void* face) { FT_Done_Face(static_cast<FT_Face>(face)); }
+
+// The OS/2 metrics, or what the other tables say when a font has none.
+TFontMetrics ReadMetrics(FT_Face face) {
+  TFontMetrics metrics{};
+  metrics.UnitsPerEm = face->units_per_EM > 0 ? face->units_per_EM : 1000;
+  auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+  if (os2 && os2->version != 0xFFFF) {
+    metrics.WinAscent = os2->usWinAscent;
+    metrics.WinDescent = os2->usWinDescent;
+    metrics.AverageWidth = os2->xAvgCharWidth;
+  }
+  if (metrics.WinAscent + metrics.WinDescent <= 0) {
+    metrics.WinAscent = face->ascender;
+    metrics.WinDescent = -face->descender;
+  }
+  if (metrics.WinAscent + metrics.WinDescent <= 0) {
+    metrics.WinAscent = metrics.UnitsPerEm * 0.8;
+    metrics.WinDescent = metrics.UnitsPerEm * 0.2;
+  }
+  if (metrics.AverageWidth <= 0) {
+    FT_Fixed advance = 0;
+    FT_UInt glyph = FT_Get_Char_Index(face, 'x');
+    if (glyph && FT_Get_Advance(face, glyph, FT_LOAD_NO_SCALE, &advance) == 0 && advance > 0)
+      metrics.AverageWidth = static_cast<double>(advance);
+    else
+      metrics.AverageWidth = metrics.UnitsPerEm / 2;
+  }
+  return metrics;
+}
+
+std::unique_ptr<TFontFace> LoadFace(const TFaceIdentity& identity, const std::string& family,
+                                      int weight) {
+  FT_Library library = Library();
+  if (!library) return nullptr;
+  FT_Face face = nullptr;
+  if (FT_New_Face(library, identity.File.c_str(), identity.Index, &face) != 0) return nullptr;
+  if (!FT_IS_SCALABLE(face)) {
+    FT_Done_Face(face);
+    return nullptr;
+  }
+  if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0)
+    FT_Select_Charmap(face, FT_ENCODING_MS_SYMBOL);
+  cairo_font_face_t* cairoFace = cairo_ft_font_face_create_for_ft_face(face, 0);
+  if (cairo_font_face_status(cairoFace) != CAIRO_STATUS_SUCCESS ||
+      cairo_font_face_set_user_data(cairoFace, &FreeTypeFaceKey, face, DoneFace) !=
+          CAIRO_STATUS_SUCCESS) {
+    cairo_font_face_destroy(cairoFace);
+    FT_Done_Face(face);
+    return nullptr;
+  }
+  unsigned int synthesize = (identity.Bold ? CAIRO_FT_SYNTHESIZE_BOLD : 0) |
+                            (identity.Oblique ? CAIRO_FT_SYNTHESIZE_OBLIQUE : 0);
+  if (synthesize) cairo_ft_font_face_set_synthesize(cairoFace, synthesize);
+  auto loaded = std::make_unique<TFontFace>();
+  loaded->Family = family;
+  loaded->File = identity.File;
+  loaded->Index = identity.Index;
+  loaded->Weight = weight;
+  loaded->SyntheticBold = identity.Bold;
+  loaded->SyntheticOblique = identity.Oblique;
+  loaded->Metrics = ReadMetrics(face);
+  loaded->Face = face;
+  loaded->CairoFace = cairoFace;
+  return loaded;
+}
+
+std::string PatternString(FcPattern* pattern, const char* object) {
+  FcChar8* value = nullptr;
+  if (FcPatternGetString(pattern, object, 0, &value) != FcResultMatch || !value) return "";
+  return reinterpret_cast<const char*>(value);
+}
+
+// Asks fontconfig for the face; the second family makes a name that nothing
+// answers fall back to a fixed-pitch face rather than to the default sans.
+FcPattern* MatchPattern(const std::string& name, int32_t weight, bool italic) {
+  if (!FcInit()) return nullptr;
+  FcPattern* pattern = FcPatternCreate();
+  if (!pattern) return nullptr;
+  if (!name.empty())
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
+  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("monospace"));
+  FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(weight));
+  FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result = FcResultNoMatch;
+  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+  FcPatternDestroy(pattern);
+  return match;
+}
+
+const TFontFace* FindLoadedFace(const std::string& name, int32_t weight, bool italic) {
+  FcPattern* match = MatchPattern(name, weight, italic);
+  if (!match) return nullptr;
+  TFaceIdentity identity{PatternString(match, FC_FILE), 0, false, false};
+  std::string family = PatternString(match, FC_FAMILY);
+  int fcWeight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
+  FcBool embolden = FcFalse;
+  FcPatternGetInteger(match, FC_INDEX, 0, &identity.Index);
+  FcPatternGetInteger(match, FC_WEIGHT, 0, &fcWeight);
+  FcPatternGetInteger(match, FC_SLANT, 0, &slant);
+  // The usual configuration marks a face to be thickened itself (and then
+  // reports the weight asked for); without it the weights decide.
+  FcPatternGetBool(match, FC_EMBOLDEN, 0, &embolden);
+  FcPatternDestroy(match);
+  if (identity.File.empty()) return nullptr;
+  int faceWeight = FcWeightToOpenType(fcWeight);
+  identity.Bold = embolden || NeedsSyntheticBold(weight, faceWeight);
+  identity.Oblique = italic && slant == FC_SLANT_ROMAN;
+  TFaceStore& store = Store();
+  auto found = store.Faces.find(identity);
+  if (found != store.Faces.end()) return found->second.get();
+  std::unique_ptr<TFontFace> loaded = LoadFace(identity, family, faceWeight);
+  if (!loaded) return nullptr;
+  return store.Faces.emplace(identity, std::move(loaded)).first->second.get();
+}
+
+void BuildGlyphs(FT_Face face, const TCodePageTable& codePage, TFaceGlyphs& glyphs) {
+  bool symbol = face->charmap && face->charmap->encoding == FT_ENCODING_MS_SYMBOL;
+  for (int byte = 0; byte < 256; ++byte) {
+    FT_UInt glyph = 0;
+    if (symbol) {
+      // Symbol fonts keep their glyphs at 0xF000 plus the byte.
+      glyph = FT_Get_Char_Index(face, 0xF000 + byte);
+      if (!glyph) glyph = FT_Get_Char_Index(face, byte);
+    } else if (face->charmap) {
+      glyph = FT_Get_Char_Index(face, codePage.Character[byte]);
+    }
+    FT_Fixed advance = 0;
+    FT_Get_Advance(face, glyph, FT_LOAD_NO_SCALE, &advance);
+    bool blank = false;
+    if (FT_Load_Glyph(face, glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) ==
+        0)
+      blank = face->glyph->format == FT_GLYPH_FORMAT_OUTLINE &&
+              face->glyph->outline.n_contours == 0;
+    glyphs.Glyph[byte] = glyph;
+    glyphs.Blank[byte] = blank;
+    glyphs.Advance[byte] = static_cast<double>(advance);
+  }
+}
+
+double Clamped(double pixels) { return std::clamp(pixels, SmallestPixels, LargestPixels); }
+
+// Cosine and sine of an escapement in tenths of a degree, exact at the
+// quarter turns so that rotated text lies on whole pixels.
+void Direction(int32_t escapement, double& cosine, double& sine) {
+  int32_t tenths = escapement % 3600;
+  if (tenths < 0) tenths += 3600;
+  switch (tenths) {
+    case 0: cosine = 1; sine = 0; return;
+    case 900: cosine = 0; sine = 1; return;
+    case 1800: cosine = -1; sine = 0; return;
+    case 2700: cosine = 0; sine = -1; return;
+  }
+  double radians = tenths * M_PI / 1800.0;
+  cosine = std::cos(radians);
+  sine = std::sin(radians);
+}
+
+}  // namespace
+
+#if defined(__SANITIZE_ADDRESS__)
+// Fontconfig 2.14 loses a few bytes while it reads its configuration, once
+// per process; the leak checker of sanitizer builds is told so. Its stacks
+// end inside the library (built without frame pointers), so the library as
+// a whole is named.
+// The program writes nothing to the console but its warnings, so the
+// checker keeps quiet about having used it.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
+#endif
+
+bool NeedsSyntheticBold(int32_t weight, int faceWeight) {
+  return RequestedWeight(weight) >= BoldThreshold && faceWeight < BoldThreshold;
+}
+
+const TFontFace* FindFontFace(const std::string& faceName, int32_t weight, bool italic) {
+  TFaceRequest request{faceName, RequestedWeight(weight), italic};
+  TFaceStore& store = Store();
+  auto found = store.Requests.find(request);
+  if (found != store.Requests.end()) return found->second;
+  const TFontFace* loaded = FindLoadedFace(request.Name, request.Weight, italic);
+  // A face that will not load (a broken file) gives way to monospace.
+  if (!loaded && !request.Name.empty()) loaded = FindLoadedFace("", request.Weight, italic);
+  store.Requests.emplace(request, loaded);
+  return loaded;
+}
+
+const TFaceGlyphs& FaceGlyphs(const TFontFace& face, const TCodePageTable& codePage) {
+  auto& tables = face.GlyphTables;
+  auto found = tables.find(codePage.CodePage);
+  if (found != tables.end()) return *found->second;
+  auto glyphs = std::make_unique<TFaceGlyphs>();
+  BuildGlyphs(face.Face, codePage, *glyphs);
+  return *tables.emplace(codePage.CodePage, std::move(glyphs)).first->second;
+}
+
+// Sizes follow the graphics device interface: a positive height is the cell
+// (usWinAscent + usWinDescent), a negative one the em, 0 a default; a width
+// makes the average character (xAvgCharWidth) that wide. Heights count in
+// pixels of the axis the glyphs stand along, widths in those of the axis the
+// text runs along, so turned text on a device whose pixels are not square
+// keeps its proportions.
+TFontLayout LayOutFont(const LOGFONTA& font, const TFontMetrics& metrics, int32_t dpiX,
+                       int32_t dpiY) {
+  double cosine, sine;
+  Direction(font.lfEscapement, cosine, sine);
+  double dpiAcross = std::fabs(cosine) * dpiX + std::fabs(sine) * dpiY;  // along the text
+  double dpiUp = std::fabs(cosine) * dpiY + std::fabs(sine) * dpiX;      // along the glyphs
+  double cellUnits = metrics.WinAscent + metrics.WinDescent;
+  double emPixels;
+  if (font.lfHeight > 0)
+    emPixels = font.lfHeight * metrics.UnitsPerEm / cellUnits;
+  else if (font.lfHeight < 0)
+    emPixels = -static_cast<double>(font.lfHeight);
+  else
+    emPixels = DefaultFontPoints * dpiUp / 72.0;
+  emPixels = Clamped(emPixels);
+  double emHeight = emPixels / dpiUp;  // inches
+  double emWidth = emHeight;
+  if (font.lfWidth != 0) {
+    double widthPixels = std::fabs(static_cast<double>(font.lfWidth));
+    emWidth = Clamped(widthPixels * metrics.UnitsPerEm / metrics.AverageWidth) / dpiAcross;
+  }
+  // Font space runs right and down like the device; turning the text
+  // counter-clockwise on the page takes (1, 0) to (cos, -sin) and (0, 1) to
+  // (sin, cos). The inches then go to pixels of each device axis.
+  TFontLayout layout{};
+  cairo_matrix_init(&layout.Matrix, emWidth * cosine * dpiX, -emWidth * sine * dpiY,
+                    emHeight * sine * dpiX, emHeight * cosine * dpiY, 0, 0);
+  double ascent = emHeight * metrics.WinAscent / metrics.UnitsPerEm;
+  double cell = emHeight * cellUnits / metrics.UnitsPerEm;
+  layout.BaselineX = ascent * sine * dpiX;
+  layout.BaselineY = ascent * cosine * dpiY;
+  layout.CellX = cell * sine * dpiX;
+  layout.CellY = cell * cosine * dpiY;
+  layout.AdvanceX = emWidth / metrics.UnitsPerEm * cosine * dpiX;
+  layout.AdvanceY = -emWidth / metrics.UnitsPerEm * sine * dpiY;
+  return layout;
+}
+
+void BuildFontInstance(const LOGFONTA& font, const TPrinterGeometry& geometry,
+                       const cairo_matrix_t& ctm, TFontInstance& instance) {
+  instance = TFontInstance{};
+  instance.Key = font;
+  std::string name(font.lfFaceName, strnlen(font.lfFaceName, LF_FACESIZE));
+  instance.Face = FindFontFace(name, font.lfWeight, font.lfItalic != 0);
+  if (!instance.Face) return;
+  instance.Glyphs = &FaceGlyphs(*instance.Face, CodePageTable(geometry.CodePage));
+  instance.Layout = LayOutFont(font, instance.Face->Metrics, geometry.DpiX, geometry.DpiY);
+  cairo_font_options_t* options = cairo_font_options_create();
+  // Outlines as drawn, never bent to a pixel grid: the same shapes on paper,
+  // on screen and in a picture, and glyph sizes that follow the cell exactly.
+  cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+  cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+  cairo_scaled_font_t* scaled =
+      cairo_scaled_font_create(instance.Face->CairoFace, &instance.Layout.Matrix, &ctm, options);
+  cairo_font_options_destroy(options);
+  if (cairo_scaled_font_status(scaled) != CAIRO_STATUS_SUCCESS) {
+    cairo_scaled_font_destroy(scaled);
+    return;
+  }
+  instance.Font = scaled;
+}
+
+void ReleaseFontInstance(TFontInstance& instance) {
+  if (instance.Font) cairo_scaled_font_destroy(instance.Font);
+  instance.Font = nullptr;
+}
+
+}  // namespace tolvane

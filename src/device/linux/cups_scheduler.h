@@ -1,0 +1,68 @@
+// The CUPS scheduler as the program meets it: connections that give up
+// rather than hang, and the destinations (queues) known for this run. Both
+// the system printer profile and the CUPS driver ask here, so a printer that
+// the profile names is the one that the driver prints to.
+#pragma once
+
+#include <cups/cups.h>
+
+#include <chrono>
+#include <string>
+
+namespace tolvane {
+
+// A connection to the scheduler that libcups names (CUPS_SERVER,
+// client.conf, else the local socket or localhost). libcups on its own waits
+// without end for a scheduler that accepts the connection but never answers,
+// so every wait here has a limit and a request that passes it fails.
+class TCupsConnection {
+ public:
+  // For a few quick questions: the connection and all answers together
+  // take at most about `overall`.
+  static TCupsConnection ForQuestions(std::chrono::milliseconds overall);
+  // For a job: each answer, and each chance to send more data, may take
+  // up to `silence`, however long the whole job takes.
+  static TCupsConnection ForJob(std::chrono::milliseconds silence);
+
+  TCupsConnection(TCupsConnection&& other) noexcept;
+  TCupsConnection& operator=(TCupsConnection&&) = delete;
+  TCupsConnection(const TCupsConnection&) = delete;
+  ~TCupsConnection();
+
+  // Null when no scheduler could be reached.
+  http_t* Http() const { return Http_; }
+  explicit operator bool() const { return Http_ != nullptr; }
+  // Drops the connection at once (a request half sent is abandoned).
+  void Close();
+
+ private:
+  struct TPatience {
+    std::chrono::steady_clock::time_point Deadline;  // questions: the end of all waits
+    bool Overall;
+  };
+  TCupsConnection(std::chrono::milliseconds connect, std::chrono::milliseconds wait,
+                  bool overall);
+  static int KeepWaiting(http_t* http, void* data);
+
+  http_t* Http_ = nullptr;
+  TPatience* Patience_ = nullptr;  // the timeout callback's data, kept at one address
+};
+
+// The destination named `name` (ASCII case ignored, instances left out), or
+// null when the scheduler knows none or cannot be reached. The list is read
+// once per run and keeps the destinations until ForgetCupsDestinations.
+cups_dest_t* FindCupsDestination(const std::string& name);
+
+// The default destination (PRINTER, LPDEST and lpoptions have their say in
+// it), or null.
+cups_dest_t* DefaultCupsDestination();
+
+// What a destination's printer list entry names as its port: the queue's
+// device URI, else its name.
+std::string CupsDestinationPort(const cups_dest_t& dest);
+
+// Forgets the destinations read so far, so the next question reads them
+// again (tests change the scheduler and the environment between questions).
+void ForgetCupsDestinations();
+
+}  // namespace tolvane

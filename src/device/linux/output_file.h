@@ -1,0 +1,84 @@
+// Output files that appear only when they are complete. A file is written
+// beside its target without a name (or, where the file system cannot do
+// that, under a hidden name of its own that is removed again), and takes
+// the target's name only when its document ends well. Until then an older
+// file at the target stays as it was, and a job that fails, is aborted or
+// dies leaves nothing behind.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tolvane {
+
+struct TOutputFile {
+  TOutputFile() = default;
+  TOutputFile(const TOutputFile&) = delete;
+  TOutputFile& operator=(const TOutputFile&) = delete;
+  TOutputFile(TOutputFile&& other) noexcept;
+  TOutputFile& operator=(TOutputFile&& other) noexcept;
+  ~TOutputFile();  // discards what was not committed
+
+  // Starts a file for target; "-" is standard output, and a device or a
+  // pipe at the target is written to rather than replaced; both get the
+  // contents when the file is committed. A link at the target is followed,
+  // and an older file's permissions are kept. False, with a reason, when
+  // nothing can be written there (no such directory, no permission, the
+  // target is a directory).
+  bool Create(const std::string& target, std::string& failure);
+  // Buffered; false once anything failed (the reason is kept for Commit).
+  bool Write(const void* data, size_t size);
+  // Gives up the open descriptor but keeps the contents under a hidden name
+  // until Commit or Discard: for documents of more files than a process may
+  // hold open.
+  bool Park(std::string& failure);
+  // Puts the file at its target, replacing what was there in one step.
+  bool Commit(std::string& failure);
+  // Forgets the file; the target is not touched.
+  void Discard();
+
+  bool IsOpen() const { return Descriptor >= 0 || !HiddenPath.empty(); }
+  bool HoldsDescriptor() const { return Descriptor >= 0; }
+  bool Failed() const { return !Error.empty(); }
+  const std::string& Failure() const { return Error; }
+  const std::string& Target() const { return TargetPath; }
+
+ private:
+  std::string TargetPath;
+  std::string HiddenPath;  // the file's own name while it has one
+  std::string Error;
+  std::vector<uint8_t> Buffer;
+  int Descriptor = -1;
+  bool ToStandardOutput = false;
+  bool Streamed = false;  // held back and copied out when committed
+
+  bool Flush();
+  bool LinkHidden(std::string& failure);
+  void Fail(const std::string& what, int error);
+};
+
+// The name of sheet number of a document of one file per sheet, from the
+// port's pattern: one integer conversion (%d, %03d, %i, %u with flags,
+// width and precision, and %% for a percent sign) takes the number; without
+// one, "-N" goes before the extension. False for a pattern with a
+// conversion of another kind or with more than one.
+bool SheetFileName(const std::string& pattern, int number, std::string& name);
+
+// Makes the pattern checkable before a document starts.
+bool IsSheetFilePattern(const std::string& pattern);
+
+// How many output files a document may hold open at once: raises the
+// process's limit on open files to what the system allows, and keeps some
+// back for everything else.
+size_t OpenOutputFileLimit();
+
+// Whether output files are started without a name; tests turn it off to
+// follow the path of file systems that cannot do it.
+void SetAnonymousOutputFiles(bool enabled);
+
+// The hidden files that this process has left and not yet removed.
+size_t HiddenOutputFileCount();
+
+}  // namespace tolvane
