@@ -15,6 +15,7 @@
 
 #include "device/device.h"
 #include "device/linux/cairo_device.h"
+#include "device/linux/paged_sheets.h"
 #include "tolvane_state.h"
 
 namespace tolvane {
@@ -27,30 +28,37 @@ struct TRecord {
   bool FailWrites = false, FailCommit = false;
 };
 
-struct TRecordingSheets : TPagedSheets {
-  TRecordingSheets(const TPrinterGeometry& geometry, TRecord& record)
-      : TPagedSheets(geometry), Record(record) {}
+TRecord& Recorded(const TPagedSheets& sheets) { return *static_cast<TRecord*>(sheets.Output); }
 
- protected:
-  cairo_surface_t* CreateSurface(cairo_write_func_t write, void* closure) override {
-    ++Record.Surfaces;
-    return CreatePdfStreamSurface(Geometry, write, closure);
-  }
-  bool WriteBytes(const unsigned char* data, unsigned int length) override {
-    if (Record.FailWrites) return false;
-    Record.Bytes.append(reinterpret_cast<const char*>(data), length);
-    return true;
-  }
-  bool Commit(std::string& failure) override {
-    ++Record.Commits;
-    if (Record.FailCommit) failure = "the queue went away";
-    return !Record.FailCommit;
-  }
-  void Discard() override { ++Record.Discards; }
-  std::string WriteFailure() const override { return "the disk is full"; }
+cairo_surface_t* RecordSurface(TPagedSheets& sheets, cairo_write_func_t write, void* closure) {
+  ++Recorded(sheets).Surfaces;
+  return CreatePdfStreamSurface(sheets.Geometry, write, closure);
+}
 
- private:
-  TRecord& Record;
+bool RecordBytes(TPagedSheets& sheets, const unsigned char* data, unsigned int length) {
+  TRecord& record = Recorded(sheets);
+  if (record.FailWrites) return false;
+  record.Bytes.append(reinterpret_cast<const char*>(data), length);
+  return true;
+}
+
+bool RecordCommit(TPagedSheets& sheets, std::string& failure) {
+  TRecord& record = Recorded(sheets);
+  ++record.Commits;
+  if (record.FailCommit) failure = "the queue went away";
+  return !record.FailCommit;
+}
+
+void RecordDiscard(TPagedSheets& sheets) { ++Recorded(sheets).Discards; }
+
+std::string RecordFailure(const TPagedSheets&) { return "the disk is full"; }
+
+// The record belongs to the test.
+void KeepRecord(TPagedSheets&) {}
+
+const TPagedOutput RecordingOutput = {
+    NoPreparation, RecordSurface, RecordBytes,   RecordCommit,
+    RecordDiscard, RecordFailure, KeepRecord,
 };
 
 TPrinterGeometry A4(int32_t dpi) {
@@ -71,7 +79,7 @@ struct TRecordedContext {
     Dc.Geometry = A4(dpi);
     Dc.SelectedFont = StockFont();
     Dc.BkMode = OPAQUE;
-    AttachCairoCanvas(&Dc, std::make_unique<TRecordingSheets>(Dc.Geometry, Record));
+    AttachCairoCanvas(&Dc, NewPagedSheets(Dc.Geometry, &RecordingOutput, &Record));
   }
   ~TRecordedContext() {
     if (Dc.Data) CairoClose(&Dc);

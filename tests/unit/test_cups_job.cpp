@@ -60,18 +60,19 @@ class CupsJob : public ::testing::Test {
 TEST_F(CupsJob, FinishedJobIsAcceptedAndPrinted) {
   const std::string pdf = OnePagePdf("Tolvane unit job");
   TCupsJob job;
-  ASSERT_TRUE(job.Start(TestQueue, "tolvane unit job", {{"print-scaling", "none"}}))
-      << job.Failure();
+  TCupsJobGuard guard = GuardCupsJob(job);
+  ASSERT_TRUE(StartCupsJob(job, TestQueue, "tolvane unit job", {{"print-scaling", "none"}}))
+      << job.Failure;
   for (size_t at = 0; at < pdf.size(); at += 100)  // in pieces, as cairo writes
-    ASSERT_TRUE(job.Write(pdf.data() + at, std::min<size_t>(100, pdf.size() - at)));
-  ASSERT_TRUE(job.Finish()) << job.Failure();
-  EXPECT_FALSE(job.Open());
-  EXPECT_FALSE(job.Write("x", 1));  // the document is over
+    ASSERT_TRUE(WriteCupsJob(job, pdf.data() + at, std::min<size_t>(100, pdf.size() - at)));
+  ASSERT_TRUE(FinishCupsJob(job)) << job.Failure;
+  EXPECT_FALSE(CupsJobOpen(job));
+  EXPECT_FALSE(WriteCupsJob(job, "x", 1));  // the document is over
 
-  ASSERT_TRUE(WaitUntilJobEnds(job.Id()));
-  EXPECT_EQ(JobState(job.Id()), IPP_JSTATE_COMPLETED);
-  std::string file = TestQueuePdf(job.Id());
-  ASSERT_FALSE(file.empty()) << "no PDF of job " << job.Id() << " in " << TestQueueOutput;
+  ASSERT_TRUE(WaitUntilJobEnds(job.Id));
+  EXPECT_EQ(JobState(job.Id), IPP_JSTATE_COMPLETED);
+  std::string file = TestQueuePdf(job.Id);
+  ASSERT_FALSE(file.empty()) << "no PDF of job " << job.Id << " in " << TestQueueOutput;
   EXPECT_NE(CommandOutput("pdftotext '" + file + "' -").find("Tolvane unit job"),
             std::string::npos);
   if (!HasFailure()) std::filesystem::remove(file);
@@ -83,18 +84,20 @@ TEST_F(CupsJob, JobsThatDoNotFinishAreCancelledAndPrintNothing) {
   int cancelled = 0, dropped = 0;
   {
     TCupsJob job;
-    ASSERT_TRUE(job.Start(TestQueue, "tolvane cancelled job", {}));
-    ASSERT_TRUE(job.Write(half.data(), half.size()));
-    job.Cancel();
-    cancelled = job.Id();
-    EXPECT_FALSE(job.Write(half.data(), half.size()));
-    EXPECT_FALSE(job.Finish());
+    TCupsJobGuard guard = GuardCupsJob(job);
+    ASSERT_TRUE(StartCupsJob(job, TestQueue, "tolvane cancelled job", {}));
+    ASSERT_TRUE(WriteCupsJob(job, half.data(), half.size()));
+    CancelCupsJob(job);
+    cancelled = job.Id;
+    EXPECT_FALSE(WriteCupsJob(job, half.data(), half.size()));
+    EXPECT_FALSE(FinishCupsJob(job));
   }
   {
-    TCupsJob job;  // goes out of scope with its document open
-    ASSERT_TRUE(job.Start(TestQueue, "tolvane dropped job", {}));
-    ASSERT_TRUE(job.Write(half.data(), half.size()));
-    dropped = job.Id();
+    TCupsJob job;
+    TCupsJobGuard guard = GuardCupsJob(job);  // leaves the scope with its document open
+    ASSERT_TRUE(StartCupsJob(job, TestQueue, "tolvane dropped job", {}));
+    ASSERT_TRUE(WriteCupsJob(job, half.data(), half.size()));
+    dropped = job.Id;
   }
   for (int id : {cancelled, dropped}) {
     ASSERT_TRUE(WaitUntilJobEnds(id));
@@ -103,9 +106,9 @@ TEST_F(CupsJob, JobsThatDoNotFinishAreCancelledAndPrintNothing) {
   }
   // A queue that does not exist takes no job.
   TCupsJob lost;
-  EXPECT_FALSE(lost.Start("NoSuchTolvaneQueue", "tolvane lost job", {}));
-  EXPECT_FALSE(lost.Failure().empty());
-  EXPECT_FALSE(lost.Write("x", 1));
+  EXPECT_FALSE(StartCupsJob(lost, "NoSuchTolvaneQueue", "tolvane lost job", {}));
+  EXPECT_FALSE(lost.Failure.empty());
+  EXPECT_FALSE(WriteCupsJob(lost, "x", 1));
 }
 
 }  // namespace

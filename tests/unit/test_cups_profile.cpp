@@ -171,9 +171,10 @@ TEST_F(LiveCupsProfile, QueueReportsItsPaperAndResolution) {
   // driver measures it in points (595 x 842) and prints to its edges.
   cups_dest_t* dest = FindCupsDestination("TolvaneTest");
   ASSERT_NE(dest, nullptr);
-  TCupsConnection connection = TCupsConnection::ForQuestions(std::chrono::seconds(5));
-  ASSERT_TRUE(connection);
-  TPrinterGeometry queue = ReadCupsQueueGeometry(connection.Http(), dest);
+  TCupsConnection connection;
+  ASSERT_TRUE(ConnectForQuestions(connection, std::chrono::seconds(5)));
+  TPrinterGeometry queue = ReadCupsQueueGeometry(connection.Http, dest);
+  CloseCupsConnection(connection);
   EXPECT_NEAR(queue.PaperWidthMicro, 210000, 200);
   EXPECT_NEAR(queue.PaperHeightMicro, 297000, 200);
   EXPECT_EQ(queue.MarginLeftMicro + queue.MarginTopMicro + queue.MarginRightMicro +

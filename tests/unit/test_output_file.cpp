@@ -55,19 +55,19 @@ class OutputFile : public ::testing::TestWithParam<bool> {
 TEST_P(OutputFile, CommitPutsTheWholeFileInPlace) {
   TOutputFile file;
   std::string failure;
-  ASSERT_TRUE(file.Create(Path("out.pdf"), failure)) << failure;
+  ASSERT_TRUE(CreateOutputFile(file, Path("out.pdf"), failure)) << failure;
   // Larger than the buffer, in pieces of every size.
   std::string expected;
   for (int i = 0; i < 5000; ++i) {
     std::string piece(i % 97, char('a' + i % 26));
     expected += piece;
-    ASSERT_TRUE(file.Write(piece.data(), piece.size()));
+    ASSERT_TRUE(WriteOutputFile(file, piece.data(), piece.size()));
   }
   std::string big(200000, 'z');
-  ASSERT_TRUE(file.Write(big.data(), big.size()));
+  ASSERT_TRUE(WriteOutputFile(file, big.data(), big.size()));
   expected += big;
   EXPECT_FALSE(fs::exists(Path("out.pdf")));
-  ASSERT_TRUE(file.Commit(failure)) << failure;
+  ASSERT_TRUE(CommitOutputFile(file, failure)) << failure;
   EXPECT_EQ(Read("out.pdf"), expected);
   EXPECT_EQ(Names(), std::set<std::string>{"out.pdf"});
   EXPECT_EQ(HiddenOutputFileCount(), 0u);
@@ -78,24 +78,25 @@ TEST_P(OutputFile, AnOlderFileStaysUntilTheNewOneIsCommitted) {
   {
     TOutputFile dropped;
     std::string failure;
-    ASSERT_TRUE(dropped.Create(Path("out.pdf"), failure));
-    dropped.Write("newer", 5);
+    ASSERT_TRUE(CreateOutputFile(dropped, Path("out.pdf"), failure));
+    WriteOutputFile(dropped, "newer", 5);
     if (!GetParam()) {
       EXPECT_EQ(HiddenOutputFileCount(), 1u);
     }
-    dropped.Discard();
-    TOutputFile forgotten;  // never committed: its destructor drops it
-    ASSERT_TRUE(forgotten.Create(Path("out.pdf"), failure));
-    forgotten.Write("newest", 6);
+    DiscardOutputFile(dropped);
+    TOutputFile forgotten;
+    TOutputFileGuard guard = GuardOutputFile(forgotten);  // never committed: the guard drops it
+    ASSERT_TRUE(CreateOutputFile(forgotten, Path("out.pdf"), failure));
+    WriteOutputFile(forgotten, "newest", 6);
   }
   EXPECT_EQ(Read("out.pdf"), "older");
   EXPECT_EQ(Names(), std::set<std::string>{"out.pdf"});
   EXPECT_EQ(HiddenOutputFileCount(), 0u);
   TOutputFile replacing;
   std::string failure;
-  ASSERT_TRUE(replacing.Create(Path("out.pdf"), failure));
-  replacing.Write("newer", 5);
-  ASSERT_TRUE(replacing.Commit(failure)) << failure;
+  ASSERT_TRUE(CreateOutputFile(replacing, Path("out.pdf"), failure));
+  WriteOutputFile(replacing, "newer", 5);
+  ASSERT_TRUE(CommitOutputFile(replacing, failure)) << failure;
   EXPECT_EQ(Read("out.pdf"), "newer");
 }
 
@@ -104,17 +105,17 @@ TEST_P(OutputFile, AnOlderFileStaysUntilTheNewOneIsCommitted) {
 TEST_P(OutputFile, ParkedFilesKeepTheirContents) {
   std::string failure;
   TOutputFile kept, dropped;
-  ASSERT_TRUE(kept.Create(Path("a.png"), failure));
-  ASSERT_TRUE(dropped.Create(Path("b.png"), failure));
-  kept.Write("sheet a", 7);
-  dropped.Write("sheet b", 7);
-  ASSERT_TRUE(kept.Park(failure)) << failure;
-  ASSERT_TRUE(dropped.Park(failure)) << failure;
-  EXPECT_FALSE(kept.HoldsDescriptor());
+  ASSERT_TRUE(CreateOutputFile(kept, Path("a.png"), failure));
+  ASSERT_TRUE(CreateOutputFile(dropped, Path("b.png"), failure));
+  WriteOutputFile(kept, "sheet a", 7);
+  WriteOutputFile(dropped, "sheet b", 7);
+  ASSERT_TRUE(ParkOutputFile(kept, failure)) << failure;
+  ASSERT_TRUE(ParkOutputFile(dropped, failure)) << failure;
+  EXPECT_FALSE(OutputFileHoldsDescriptor(kept));
   EXPECT_EQ(HiddenOutputFileCount(), 2u);
   EXPECT_EQ(Names().size(), 2u);  // the two hidden names, no target yet
-  dropped.Discard();
-  ASSERT_TRUE(kept.Commit(failure)) << failure;
+  DiscardOutputFile(dropped);
+  ASSERT_TRUE(CommitOutputFile(kept, failure)) << failure;
   EXPECT_EQ(Names(), std::set<std::string>{"a.png"});
   EXPECT_EQ(Read("a.png"), "sheet a");
   EXPECT_EQ(HiddenOutputFileCount(), 0u);
@@ -125,7 +126,7 @@ TEST_P(OutputFile, UnwritableTargetsAreRefusedAtOnce) {
   for (std::string target : {Path("missing/out.pdf"), Path("directory"), std::string()}) {
     TOutputFile file;
     std::string failure;
-    EXPECT_FALSE(file.Create(target, failure)) << target;
+    EXPECT_FALSE(CreateOutputFile(file, target, failure)) << target;
     EXPECT_FALSE(failure.empty());
   }
   EXPECT_EQ(Names(), std::set<std::string>{"directory"});
@@ -139,9 +140,9 @@ TEST_P(OutputFile, LinksPermissionsAndPipesAreRespected) {
   chmod(Path("real.pdf").c_str(), 0640);
   fs::create_symlink("real.pdf", Dir / "link.pdf");
   TOutputFile linked;
-  ASSERT_TRUE(linked.Create(Path("link.pdf"), failure)) << failure;
-  linked.Write("newer", 5);
-  ASSERT_TRUE(linked.Commit(failure)) << failure;
+  ASSERT_TRUE(CreateOutputFile(linked, Path("link.pdf"), failure)) << failure;
+  WriteOutputFile(linked, "newer", 5);
+  ASSERT_TRUE(CommitOutputFile(linked, failure)) << failure;
   EXPECT_TRUE(fs::is_symlink(Dir / "link.pdf"));
   EXPECT_EQ(Read("real.pdf"), "newer");
   struct stat info;
@@ -150,11 +151,11 @@ TEST_P(OutputFile, LinksPermissionsAndPipesAreRespected) {
 
   ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0600), 0);
   TOutputFile piped;
-  ASSERT_TRUE(piped.Create(Path("pipe"), failure)) << failure;
-  piped.Write("through the pipe", 16);
+  ASSERT_TRUE(CreateOutputFile(piped, Path("pipe"), failure)) << failure;
+  WriteOutputFile(piped, "through the pipe", 16);
   std::string received;
   std::thread reader([&] { received = Read("pipe"); });
-  EXPECT_TRUE(piped.Commit(failure)) << failure;
+  EXPECT_TRUE(CommitOutputFile(piped, failure)) << failure;
   reader.join();
   EXPECT_EQ(received, "through the pipe");
   EXPECT_EQ(fs::status(Dir / "pipe").type(), fs::file_type::fifo);

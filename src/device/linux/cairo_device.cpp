@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "device/linux/cairo_fonts.h"
@@ -33,7 +34,7 @@ struct TBitmapCache {
 
 struct TCanvas {
   TPrinterGeometry Geometry;
-  std::unique_ptr<TCairoSheets> Sheets;
+  TSheets Sheets;
   TSheetFrame Frame;
   cairo_matrix_t FontCtm;         // device pixels to surface units, without the shift
   double PrintableWidth = 0;      // the printable area in device pixels
@@ -125,7 +126,7 @@ void FinishSheet(TCanvas& canvas) {
   canvas.Cr = nullptr;
   if (!drawn || canvas.DocumentFailed) return;
   std::string failure;
-  if (!canvas.Sheets->EndSheet(failure)) {
+  if (!canvas.Sheets.Kind->EndSheet(canvas.Sheets, failure)) {
     canvas.DocumentFailed = true;
     canvas.Failure = failure;
   }
@@ -137,7 +138,7 @@ void DropDocument(TCanvas& canvas) {
   canvas.BatchFont = nullptr;
   if (canvas.Cr) cairo_destroy(canvas.Cr);
   canvas.Cr = nullptr;
-  canvas.Sheets->AbortDocument();
+  canvas.Sheets.Kind->AbortDocument(canvas.Sheets);
   canvas.DocumentFailed = false;
   canvas.Failure.clear();
 }
@@ -327,96 +328,13 @@ TSheetFrame SheetFrame(const TPrinterGeometry& geometry, bool inPoints) {
   return frame;
 }
 
-// ---- The document on one surface ----------------------------------------
-
-TPagedSheets::~TPagedSheets() {
-  Discarding = true;
-  DestroySurface();
-}
-
-cairo_status_t TPagedSheets::Write(void* closure, const unsigned char* data,
-                                   unsigned int length) {
-  auto* sheets = static_cast<TPagedSheets*>(closure);
-  if (sheets->Discarding) return CAIRO_STATUS_SUCCESS;
-  return sheets->WriteBytes(data, length) ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
-}
-
-void TPagedSheets::DestroySurface() {
-  if (Surface) cairo_surface_destroy(Surface);
-  Surface = nullptr;
-}
-
-std::string TPagedSheets::StatusFailure(cairo_status_t status) const {
-  std::string failure = WriteFailure();
-  return failure.empty() ? std::string("the document could not be made: ") +
-                               cairo_status_to_string(status)
-                         : failure;
-}
-
-bool TPagedSheets::BeginDocument(const std::string& name, std::string&) {
-  DocumentName = name;
-  Sheets = 0;
-  return true;
-}
-
-cairo_surface_t* TPagedSheets::BeginSheet(std::string& failure) {
-  if (!Surface) {
-    Surface = CreateSurface(Write, this);
-    if (!Surface) {
-      failure = "the document could not be made";
-      return nullptr;
-    }
-  }
-  cairo_status_t status = cairo_surface_status(Surface);
-  if (status != CAIRO_STATUS_SUCCESS) {
-    failure = StatusFailure(status);
-    return nullptr;
-  }
-  ++Sheets;
-  return Surface;
-}
-
-bool TPagedSheets::EndSheet(std::string& failure) {
-  if (!Surface) return false;
-  cairo_surface_show_page(Surface);
-  cairo_status_t status = cairo_surface_status(Surface);
-  if (status == CAIRO_STATUS_SUCCESS) return true;
-  failure = StatusFailure(status);
-  return false;
-}
-
-bool TPagedSheets::EndDocument(std::string& failure) {
-  if (Sheets == 0) {
-    AbortDocument();
-    return true;
-  }
-  cairo_surface_finish(Surface);
-  cairo_status_t status = cairo_surface_status(Surface);
-  DestroySurface();
-  Sheets = 0;
-  if (status != CAIRO_STATUS_SUCCESS) {
-    failure = StatusFailure(status);
-    Discard();
-    return false;
-  }
-  return Commit(failure);
-}
-
-void TPagedSheets::AbortDocument() {
-  Discarding = true;
-  DestroySurface();
-  Discarding = false;
-  Sheets = 0;
-  Discard();
-}
-
 // ---- The canvas and the backend entries ---------------------------------
 
-void AttachCairoCanvas(TDeviceContext* dc, std::unique_ptr<TCairoSheets> sheets) {
+void AttachCairoCanvas(TDeviceContext* dc, const TSheets& sheets) {
   auto canvas = std::make_unique<TCanvas>();
   canvas->Geometry = dc->Geometry;
-  canvas->Frame = SheetFrame(dc->Geometry, sheets->InPoints());
-  canvas->Sheets = std::move(sheets);
+  canvas->Frame = SheetFrame(dc->Geometry, sheets.InPoints);
+  canvas->Sheets = sheets;
   cairo_matrix_init_scale(&canvas->FontCtm, canvas->Frame.ScaleX, canvas->Frame.ScaleY);
   const TPrinterGeometry& g = dc->Geometry;
   canvas->PrintableWidth = MicrometresToPixels(
@@ -436,14 +354,15 @@ void CairoStartDocument(TDeviceContext* dc, const char* docName) {
   if (dc->InDocument) return;
   TCanvas& canvas = Canvas(dc);
   canvas.Failure.clear();
-  canvas.DocumentFailed = !canvas.Sheets->BeginDocument(docName, canvas.Failure);
+  TSheets& sheets = canvas.Sheets;
+  canvas.DocumentFailed = !sheets.Kind->BeginDocument(sheets, docName, canvas.Failure);
 }
 
 void CairoStartPage(TDeviceContext* dc) {
   if (!dc->InDocument || dc->InPage) return;
   TCanvas& canvas = Canvas(dc);
   if (canvas.DocumentFailed) return;
-  cairo_surface_t* surface = canvas.Sheets->BeginSheet(canvas.Failure);
+  cairo_surface_t* surface = canvas.Sheets.Kind->BeginSheet(canvas.Sheets, canvas.Failure);
   if (!surface) {
     canvas.DocumentFailed = true;
     return;
@@ -475,7 +394,7 @@ void CairoEndDoc(TDeviceContext* dc) {
     RaiseOutputFailure(canvas);
   }
   std::string failure;
-  if (!canvas.Sheets->EndDocument(failure)) {
+  if (!canvas.Sheets.Kind->EndDocument(canvas.Sheets, failure)) {
     canvas.Failure = failure;
     RaiseOutputFailure(canvas);
   }
@@ -495,6 +414,7 @@ void CairoClose(TDeviceContext* dc) {
   canvas->Batch.clear();
   for (auto& font : canvas->Fonts) ReleaseFontInstance(*font);
   ReleaseBitmap(canvas->Bitmap);
+  canvas->Sheets.Kind->Release(canvas->Sheets);
   delete canvas;
   dc->Data = nullptr;
 }

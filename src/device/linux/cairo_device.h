@@ -2,7 +2,7 @@
 // and any backend that wants sheets drawn the way these draw them, such as
 // one that sends PDF to a print queue).
 //
-// A backend supplies only where its sheets go (a TCairoSheets) and takes the
+// A backend supplies only where its sheets go (a TSheets) and takes the
 // rest from here: device pixels mapped onto the sheet with (0,0) at the
 // printable area's top-left corner, fonts as the graphics device interface
 // sizes them, glyphs gathered into one drawing call per run of one font,
@@ -17,7 +17,6 @@
 
 #include <cairo.h>
 
-#include <memory>
 #include <string>
 
 #include "device/device.h"
@@ -32,74 +31,42 @@ namespace tolvane {
 cairo_surface_t* CreatePdfStreamSurface(const TPrinterGeometry& geometry,
                                         cairo_write_func_t write, void* closure);
 
-// Where the sheets of a cairo backend's documents go. The canvas calls it in
-// document order: BeginDocument, then BeginSheet / EndSheet per sheet, then
-// EndDocument or AbortDocument; AbortDocument may also follow a failed call.
-struct TCairoSheets {
-  virtual ~TCairoSheets() = default;
-  // True when the surfaces measure in points (72 to the inch), false when
-  // they measure in device pixels.
-  virtual bool InPoints() const = 0;
+// Where the sheets of a cairo backend's documents go: one table per kind of
+// output, filled by the file that implements it, and the kind's own data in
+// TSheets. The canvas calls it in document order: BeginDocument, then
+// BeginSheet / EndSheet per sheet, then EndDocument or AbortDocument;
+// AbortDocument may also follow a failed call. Every entry must be set.
+struct TSheets;
+struct TSheetKind {
   // StartDocA. False when the output cannot take a document (failure says
   // why); its sheets are then not drawn and the document fails.
-  virtual bool BeginDocument(const std::string& name, std::string& failure) = 0;
+  bool (*BeginDocument)(TSheets& sheets, const std::string& name, std::string& failure);
   // The surface the next sheet is drawn on, the whole sheet with (0,0) at its
   // top-left corner; owned by the sheets. Null when the output has failed.
-  virtual cairo_surface_t* BeginSheet(std::string& failure) = 0;
+  cairo_surface_t* (*BeginSheet)(TSheets& sheets, std::string& failure);
   // The sheet is drawn. False when the output failed (failure says why).
-  virtual bool EndSheet(std::string& failure) = 0;
+  bool (*EndSheet)(TSheets& sheets, std::string& failure);
   // EndDoc: makes the document final where it goes. A document without
   // sheets leaves nothing anywhere. False when that failed.
-  virtual bool EndDocument(std::string& failure) = 0;
+  bool (*EndDocument)(TSheets& sheets, std::string& failure);
   // AbortDoc, or the context deleted inside a document: nothing of the
   // document remains, and an older output at the same place is untouched.
-  virtual void AbortDocument() = 0;
+  void (*AbortDocument)(TSheets& sheets);
+  // DeleteDC, after the document was aborted: lets go of everything the
+  // output holds, Data included.
+  void (*Release)(TSheets& sheets);
 };
 
-// A document whose sheets are the pages of one surface (PDF, PostScript, a
-// PDF stream to a queue). The surface is made at the first sheet, so a
-// document without sheets never makes one; its bytes pass through
-// WriteBytes, and none after the document was given up.
-struct TPagedSheets : TCairoSheets {
-  explicit TPagedSheets(const TPrinterGeometry& geometry) : Geometry(geometry) {}
-  ~TPagedSheets() override;
-  bool InPoints() const override { return true; }
-  bool BeginDocument(const std::string& name, std::string& failure) override;
-  cairo_surface_t* BeginSheet(std::string& failure) override;
-  bool EndSheet(std::string& failure) override;
-  bool EndDocument(std::string& failure) override;
-  void AbortDocument() override;
-
- protected:
-  // Makes the document's surface on write and closure, for example with
-  // CreatePdfStreamSurface(Geometry, write, closure).
-  virtual cairo_surface_t* CreateSurface(cairo_write_func_t write, void* closure) = 0;
-  // The document's next bytes. False when they cannot be written.
-  virtual bool WriteBytes(const unsigned char* data, unsigned int length) = 0;
-  // Every byte of the document has been written: put it in place.
-  virtual bool Commit(std::string& failure) = 0;
-  // Drops what was written of the document.
-  virtual void Discard() = 0;
-  // Why writing failed; empty when cairo's own status says enough.
-  virtual std::string WriteFailure() const { return ""; }
-
-  const TPrinterGeometry Geometry;
-  std::string DocumentName;
-
- private:
-  cairo_surface_t* Surface = nullptr;
-  int Sheets = 0;
-  // Set while a surface is torn down unfinished: cairo still writes its
-  // trailer then, and those bytes go nowhere.
-  bool Discarding = false;
-  static cairo_status_t Write(void* closure, const unsigned char* data, unsigned int length);
-  void DestroySurface();
-  std::string StatusFailure(cairo_status_t status) const;
+struct TSheets {
+  const TSheetKind* Kind;
+  void* Data;     // the kind's own state
+  bool InPoints;  // the surfaces measure in points (72 to the inch), else in device pixels
 };
 
 // Makes the canvas that the Cairo* entries below draw on and puts it into
-// dc->Data; the canvas owns the sheets from then on.
-void AttachCairoCanvas(TDeviceContext* dc, std::unique_ptr<TCairoSheets> sheets);
+// dc->Data; the canvas owns the sheets from then on and releases them in
+// CairoClose.
+void AttachCairoCanvas(TDeviceContext* dc, const TSheets& sheets);
 
 // The backend entries of a context whose Data is a canvas.
 void CairoDeviceCaps(TDeviceContext* dc, int index, int result);

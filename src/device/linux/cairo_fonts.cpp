@@ -28,21 +28,23 @@ struct TFaceRequest {
   std::string Name;
   int32_t Weight;
   bool Italic;
-  bool operator<(const TFaceRequest& other) const {
-    return std::tie(Name, Weight, Italic) < std::tie(other.Name, other.Weight, other.Italic);
-  }
 };
+
+bool RequestBefore(const TFaceRequest& a, const TFaceRequest& b) {
+  return std::tie(a.Name, a.Weight, a.Italic) < std::tie(b.Name, b.Weight, b.Italic);
+}
 
 struct TFaceIdentity {
   std::string File;
   int Index;
   bool Bold;
   bool Oblique;
-  bool operator<(const TFaceIdentity& other) const {
-    return std::tie(File, Index, Bold, Oblique) <
-           std::tie(other.File, other.Index, other.Bold, other.Oblique);
-  }
 };
+
+bool IdentityBefore(const TFaceIdentity& a, const TFaceIdentity& b) {
+  return std::tie(a.File, a.Index, a.Bold, a.Oblique) <
+         std::tie(b.File, b.Index, b.Bold, b.Oblique);
+}
 
 // Faces live as long as the process: every page of a job builds its font
 // anew, and cairo's own caches keep referring to the faces it was given.
@@ -51,8 +53,9 @@ struct TFaceIdentity {
 struct TFaceStore {
   FT_Library Library = nullptr;
   bool LibraryFailed = false;
-  std::map<TFaceRequest, const TFontFace*> Requests;
-  std::map<TFaceIdentity, std::unique_ptr<TFontFace>> Faces;
+  std::map<TFaceRequest, const TFontFace*, decltype(&RequestBefore)> Requests{RequestBefore};
+  std::map<TFaceIdentity, std::unique_ptr<TFontFace>, decltype(&IdentityBefore)> Faces{
+      IdentityBefore};
 };
 
 TFaceStore& Store() {

@@ -7,15 +7,14 @@
 #include <cups/cups.h>
 
 #include <chrono>
-#include <memory>
 #include <string>
-#include <utility>
 
 #include "device/device.h"
 #include "device/linux/cairo_device.h"
 #include "device/linux/cups_geometry.h"
 #include "device/linux/cups_job.h"
 #include "device/linux/cups_scheduler.h"
+#include "device/linux/paged_sheets.h"
 
 namespace tolvane {
 
@@ -25,37 +24,50 @@ namespace {
 // not answer in this time gives no context.
 constexpr std::chrono::milliseconds OpenTime{5000};
 
-class TCupsSheets : public TPagedSheets {
- public:
-  TCupsSheets(const TPrinterGeometry& geometry, std::string queue, TCupsJob::TOptions options)
-      : TPagedSheets(geometry), Queue(std::move(queue)), Options(std::move(options)) {}
-
- protected:
-  // The first sheet: the job is made now, so a document without sheets
-  // sends nothing.
-  cairo_surface_t* CreateSurface(cairo_write_func_t write, void* closure) override {
-    if (!Job.Start(Queue, DocumentName, Options)) return nullptr;
-    return CreatePdfStreamSurface(Geometry, write, closure);
-  }
-
-  bool WriteBytes(const unsigned char* data, unsigned int length) override {
-    return Job.Write(data, length);
-  }
-
-  bool Commit(std::string& failure) override {
-    if (Job.Finish()) return true;
-    failure = Job.Failure();
-    return false;
-  }
-
-  void Discard() override { Job.Cancel(); }
-
-  std::string WriteFailure() const override { return Job.Failure(); }
-
- private:
-  const std::string Queue;
-  const TCupsJob::TOptions Options;
+// The output of a paged document that is one job on a queue.
+struct TCupsOutput {
+  std::string Queue;
+  TCupsJobOptions Options;
   TCupsJob Job;
+};
+
+TCupsOutput& CupsOutput(const TPagedSheets& sheets) {
+  return *static_cast<TCupsOutput*>(sheets.Output);
+}
+
+// The first sheet: the job is made now, so a document without sheets sends
+// nothing.
+cairo_surface_t* StartJob(TPagedSheets& sheets, cairo_write_func_t write, void* closure) {
+  TCupsOutput& output = CupsOutput(sheets);
+  if (!StartCupsJob(output.Job, output.Queue, sheets.DocumentName, output.Options))
+    return nullptr;
+  return CreatePdfStreamSurface(sheets.Geometry, write, closure);
+}
+
+bool SendToJob(TPagedSheets& sheets, const unsigned char* data, unsigned int length) {
+  return WriteCupsJob(CupsOutput(sheets).Job, data, length);
+}
+
+bool FinishJob(TPagedSheets& sheets, std::string& failure) {
+  TCupsJob& job = CupsOutput(sheets).Job;
+  if (FinishCupsJob(job)) return true;
+  failure = job.Failure;
+  return false;
+}
+
+void CancelJob(TPagedSheets& sheets) { CancelCupsJob(CupsOutput(sheets).Job); }
+
+std::string JobFailure(const TPagedSheets& sheets) { return CupsOutput(sheets).Job.Failure; }
+
+void ReleaseJob(TPagedSheets& sheets) {
+  TCupsOutput* output = &CupsOutput(sheets);
+  CancelCupsJob(output->Job);
+  delete output;
+  sheets.Output = nullptr;
+}
+
+const TPagedOutput CupsJobOutput = {
+    NoPreparation, StartJob, SendToJob, FinishJob, CancelJob, JobFailure, ReleaseJob,
 };
 
 // The PWG name of a sheet size, for a job whose paper is not the queue's
@@ -71,8 +83,8 @@ std::string MediaName(const TPrinterGeometry& geometry) {
 
 // The job draws every sheet at its place on the paper; the queue must print
 // it as it is, not scale it into the margins that it reports itself.
-TCupsJob::TOptions JobOptions(const TPrinterGeometry& queue, const TPrinterGeometry& job) {
-  TCupsJob::TOptions options = {{"print-scaling", "none"}};
+TCupsJobOptions JobOptions(const TPrinterGeometry& queue, const TPrinterGeometry& job) {
+  TCupsJobOptions options = {{"print-scaling", "none"}};
   if (job.PaperWidthMicro != queue.PaperWidthMicro ||
       job.PaperHeightMicro != queue.PaperHeightMicro) {
     std::string media = MediaName(job);
@@ -89,12 +101,13 @@ bool CupsOpen(TDeviceContext* dc) {
   const char* accepting = cupsGetOption("printer-is-accepting-jobs", dest->num_options,
                                         dest->options);
   if (accepting != nullptr && std::string(accepting) == "false") return false;
-  TCupsConnection connection = TCupsConnection::ForQuestions(OpenTime);
-  if (!connection) return false;
-  TPrinterGeometry queue = ReadCupsQueueGeometry(connection.Http(), dest);
+  TCupsConnection connection;
+  if (!ConnectForQuestions(connection, OpenTime)) return false;
+  TPrinterGeometry queue = ReadCupsQueueGeometry(connection.Http, dest);
+  CloseCupsConnection(connection);
   dc->Geometry = ReadPrinterGeometry(dc->Device, queue);
-  AttachCairoCanvas(dc, std::make_unique<TCupsSheets>(dc->Geometry, dest->name,
-                                                      JobOptions(queue, dc->Geometry)));
+  auto* output = new TCupsOutput{dest->name, JobOptions(queue, dc->Geometry), TCupsJob{}};
+  AttachCairoCanvas(dc, NewPagedSheets(dc->Geometry, &CupsJobOutput, output));
   return true;
 }
 

@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <string>
-#include <utility>
 
 namespace tolvane {
 
@@ -22,84 +21,98 @@ constexpr milliseconds CancelTime{5000};
 
 bool Accepted(ipp_status_t status) { return status < IPP_STATUS_REDIRECTION_OTHER_SITE; }
 
-}  // namespace
-
-TCupsJob::~TCupsJob() { Cancel(); }
-
-void TCupsJob::Fail(const char* what) {
-  if (State_ == TState::Writing) State_ = TState::Failed;
-  if (!Failure_.empty()) return;  // the first failure is the one that says why
+// Keeps libcups' account of the request that just failed.
+void FailCupsJob(TCupsJob& job, const char* what) {
+  if (job.State == TCupsJobState::Writing) job.State = TCupsJobState::Failed;
+  if (!job.Failure.empty()) return;  // the first failure is the one that says why
   const char* reason = cupsLastErrorString();
-  Failure_ = what;
-  if (reason != nullptr && reason[0] != '\0') Failure_ += std::string(": ") + reason;
+  job.Failure = what;
+  if (reason != nullptr && reason[0] != '\0') job.Failure += std::string(": ") + reason;
 }
 
-bool TCupsJob::Start(const std::string& queue, const std::string& title,
-                     const TOptions& options) {
-  if (State_ != TState::None) return false;
-  TCupsConnection connection = TCupsConnection::ForJob(JobSilence);
-  if (!connection) {
-    Failure_ = "the CUPS scheduler cannot be reached";
-    return false;
-  }
+// The job's number on queue, or 0 when the queue took none.
+int CreateJob(http_t* http, const std::string& queue, const std::string& title,
+              const TCupsJobOptions& options) {
   cups_option_t* list = nullptr;
   int count = 0;
   for (const auto& [name, value] : options)
     count = cupsAddOption(name.c_str(), value.c_str(), count, &list);
-  int id = cupsCreateJob(connection.Http(), queue.c_str(), title.c_str(), count, list);
+  int id = cupsCreateJob(http, queue.c_str(), title.c_str(), count, list);
   cupsFreeOptions(count, list);
-  if (id <= 0) {
-    Fail(("the queue " + queue + " took no job").c_str());
+  return id > 0 ? id : 0;
+}
+
+void CancelGuardedJob(TCupsJob* job) { CancelCupsJob(*job); }
+
+}  // namespace
+
+bool StartCupsJob(TCupsJob& job, const std::string& queue, const std::string& title,
+                  const TCupsJobOptions& options) {
+  if (job.State != TCupsJobState::None) return false;
+  if (!ConnectForJob(job.Connection, JobSilence)) {
+    job.Failure = "the CUPS scheduler cannot be reached";
     return false;
   }
-  Queue_ = queue;
-  Id_ = id;
-  if (cupsStartDocument(connection.Http(), queue.c_str(), id, title.c_str(), CUPS_FORMAT_PDF, 1) !=
-      HTTP_STATUS_CONTINUE) {
+  int id = CreateJob(job.Connection.Http, queue, title, options);
+  if (id == 0) {
+    FailCupsJob(job, ("the queue " + queue + " took no job").c_str());
+    CloseCupsConnection(job.Connection);
+    return false;
+  }
+  job.Queue = queue;
+  job.Id = id;
+  job.State = TCupsJobState::Writing;
+  if (cupsStartDocument(job.Connection.Http, queue.c_str(), id, title.c_str(), CUPS_FORMAT_PDF,
+                        1) != HTTP_STATUS_CONTINUE) {
     // The job exists but will never have its document.
-    State_ = TState::Failed;
-    Fail("the scheduler took no document");
-    Cancel();
+    FailCupsJob(job, "the scheduler took no document");
+    CancelCupsJob(job);
     return false;
   }
-  Connection_.emplace(std::move(connection));
-  State_ = TState::Writing;
   return true;
 }
 
-bool TCupsJob::Write(const void* data, size_t size) {
-  if (State_ != TState::Writing) return false;
+bool WriteCupsJob(TCupsJob& job, const void* data, size_t size) {
+  if (job.State != TCupsJobState::Writing) return false;
   if (size == 0) return true;
-  if (cupsWriteRequestData(Connection_->Http(), static_cast<const char*>(data), size) !=
+  if (cupsWriteRequestData(job.Connection.Http, static_cast<const char*>(data), size) !=
       HTTP_STATUS_CONTINUE) {
-    Fail("the scheduler took no more of the document");
+    FailCupsJob(job, "the scheduler took no more of the document");
     return false;
   }
   return true;
 }
 
-bool TCupsJob::Finish() {
-  if (State_ == TState::Writing) {
-    ipp_status_t status = cupsFinishDocument(Connection_->Http(), Queue_.c_str());
-    Connection_.reset();
+bool FinishCupsJob(TCupsJob& job) {
+  if (job.State == TCupsJobState::Writing) {
+    ipp_status_t status = cupsFinishDocument(job.Connection.Http, job.Queue.c_str());
+    CloseCupsConnection(job.Connection);
     if (Accepted(status)) {
-      State_ = TState::Finished;
+      job.State = TCupsJobState::Finished;
       return true;
     }
-    Fail("the scheduler did not accept the job");
+    FailCupsJob(job, "the scheduler did not accept the job");
   }
-  Cancel();
+  CancelCupsJob(job);
   return false;
 }
 
-void TCupsJob::Cancel() {
-  if (!Open()) return;
+void CancelCupsJob(TCupsJob& job) {
+  if (!CupsJobOpen(job)) return;
   // The document's request cannot be ended early on its own connection:
   // dropping the connection abandons it, and another one cancels the job.
-  Connection_.reset();
-  State_ = TState::Cancelled;
-  TCupsConnection connection = TCupsConnection::ForQuestions(CancelTime);
-  if (connection) cupsCancelJob2(connection.Http(), Queue_.c_str(), Id_, 0);
+  CloseCupsConnection(job.Connection);
+  job.State = TCupsJobState::Cancelled;
+  TCupsConnection asking;
+  if (ConnectForQuestions(asking, CancelTime))
+    cupsCancelJob2(asking.Http, job.Queue.c_str(), job.Id, 0);
+  CloseCupsConnection(asking);
 }
+
+bool CupsJobOpen(const TCupsJob& job) {
+  return job.State == TCupsJobState::Writing || job.State == TCupsJobState::Failed;
+}
+
+TCupsJobGuard GuardCupsJob(TCupsJob& job) { return TCupsJobGuard(&job, CancelGuardedJob); }
 
 }  // namespace tolvane

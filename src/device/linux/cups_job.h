@@ -3,7 +3,7 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,50 +12,47 @@
 
 namespace tolvane {
 
-class TCupsJob {
- public:
-  using TOptions = std::vector<std::pair<std::string, std::string>>;
+using TCupsJobOptions = std::vector<std::pair<std::string, std::string>>;
 
-  TCupsJob() = default;
-  TCupsJob(const TCupsJob&) = delete;
-  TCupsJob& operator=(const TCupsJob&) = delete;
-  // A job that was started and neither finished nor cancelled is cancelled.
-  ~TCupsJob();
+enum class TCupsJobState { None, Writing, Failed, Finished, Cancelled };
 
-  // Creates the job on queue with the given title and job options and opens
-  // its one document as PDF. False when no scheduler answers or it refuses
-  // (no such queue, a queue that takes no jobs); nothing is left behind.
-  bool Start(const std::string& queue, const std::string& title, const TOptions& options);
-
-  // Sends the next bytes of the document. False once anything has failed;
-  // the job then goes no further than its cancellation.
-  bool Write(const void* data, size_t size);
-
-  // Ends the document; true when the scheduler accepted the whole job. A job
-  // that it did not accept, or that failed before, is cancelled.
-  bool Finish();
-
-  // Cancels the job when one is open; the scheduler keeps it as cancelled.
-  void Cancel();
-
-  // What went wrong last, in the scheduler's words; empty when nothing did.
-  const std::string& Failure() const { return Failure_; }
-  int Id() const { return Id_; }
-  bool Open() const { return State_ == TState::Writing || State_ == TState::Failed; }
-
- private:
-  enum class TState { None, Writing, Failed, Finished, Cancelled };
-
-  // Keeps libcups' account of the request that just failed.
-  void Fail(const char* what);
-
-  std::string Queue_;
-  std::string Failure_;
-  int Id_ = 0;
-  TState State_ = TState::None;
-  // Open from Start to the end of the document: the document is one
+// A job is started once and ended by FinishCupsJob or CancelCupsJob; while
+// its document is open it holds the connection that sends it, so it stays
+// where it was started (see TCupsConnection).
+struct TCupsJob {
+  std::string Queue;
+  std::string Failure;  // what went wrong first, in the scheduler's words
+  int Id = 0;
+  TCupsJobState State = TCupsJobState::None;
+  // Open from the start to the end of the document: the document is one
   // request whose data keeps the connection busy until it ends.
-  std::optional<TCupsConnection> Connection_;
+  TCupsConnection Connection;
 };
+
+// Creates the job on queue with the given title and job options and opens
+// its one document as PDF. False when no scheduler answers or it refuses (no
+// such queue, a queue that takes no jobs); nothing is left behind.
+bool StartCupsJob(TCupsJob& job, const std::string& queue, const std::string& title,
+                  const TCupsJobOptions& options);
+
+// Sends the next bytes of the document. False once anything has failed; the
+// job then goes no further than its cancellation.
+bool WriteCupsJob(TCupsJob& job, const void* data, size_t size);
+
+// Ends the document; true when the scheduler accepted the whole job. A job
+// that it did not accept, or that failed before, is cancelled.
+bool FinishCupsJob(TCupsJob& job);
+
+// Cancels the job when one is open; the scheduler keeps it as cancelled.
+void CancelCupsJob(TCupsJob& job);
+
+// Whether the job has a document open (writing, or failed and not yet
+// cancelled).
+bool CupsJobOpen(const TCupsJob& job);
+
+// For a job that a scope holds, which an error may leave early: the guard
+// cancels the job when the scope ends, unless it was finished.
+using TCupsJobGuard = std::unique_ptr<TCupsJob, void (*)(TCupsJob*)>;
+TCupsJobGuard GuardCupsJob(TCupsJob& job);
 
 }  // namespace tolvane

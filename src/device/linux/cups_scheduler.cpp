@@ -29,31 +29,46 @@ const char* NoPassword(const char* /*prompt*/, http_t* /*http*/, const char* /*m
   return nullptr;
 }
 
+// Called when a wait has passed its limit: true waits once more.
+int KeepWaiting(http_t* /*http*/, void* data) {
+  const auto* connection = static_cast<const TCupsConnection*>(data);
+  return connection->Overall && Clock::now() < connection->Deadline ? 1 : 0;
+}
+
+bool Connect(TCupsConnection& connection, milliseconds connect, milliseconds wait, bool overall) {
+  CloseCupsConnection(connection);
+  cupsSetPasswordCB2(NoPassword, nullptr);
+  connection.Deadline = Clock::now() + connect;
+  connection.Overall = overall;
+  connection.Http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                                 static_cast<int>(connect.count()), nullptr);
+  if (!connection.Http) return false;
+  httpSetTimeout(connection.Http, static_cast<double>(wait.count()) / 1000.0, KeepWaiting,
+                 &connection);
+  return true;
+}
+
+// Kept for the process and never torn down, so that nothing is freed
+// behind a caller that still holds a destination at exit.
 struct TDestinations {
   bool Read = false;
   int Count = 0;
   cups_dest_t* List = nullptr;
-
-  void Forget() {
-    cupsFreeDests(Count, List);
-    Read = false;
-    Count = 0;
-    List = nullptr;
-  }
-  ~TDestinations() { Forget(); }
 };
 
 TDestinations& CachedDestinations() {
-  static TDestinations destinations;
-  return destinations;
+  static TDestinations* destinations = new TDestinations();
+  return *destinations;
 }
 
 TDestinations& Destinations() {
   TDestinations& destinations = CachedDestinations();
   if (!destinations.Read) {
     destinations.Read = true;  // also when nothing answers: asked once per run
-    TCupsConnection connection = TCupsConnection::ForQuestions(QuestionTime);
-    if (connection) destinations.Count = cupsGetDests2(connection.Http(), &destinations.List);
+    TCupsConnection connection;
+    if (ConnectForQuestions(connection, QuestionTime))
+      destinations.Count = cupsGetDests2(connection.Http, &destinations.List);
+    CloseCupsConnection(connection);
     if (destinations.Count < 0) destinations.Count = 0;
   }
   return destinations;
@@ -61,43 +76,17 @@ TDestinations& Destinations() {
 
 }  // namespace
 
-TCupsConnection TCupsConnection::ForQuestions(milliseconds overall) {
-  return TCupsConnection(overall, QuestionStep, true);
+bool ConnectForQuestions(TCupsConnection& connection, milliseconds overall) {
+  return Connect(connection, overall, QuestionStep, true);
 }
 
-TCupsConnection TCupsConnection::ForJob(milliseconds silence) {
-  return TCupsConnection(silence, silence, false);
+bool ConnectForJob(TCupsConnection& connection, milliseconds silence) {
+  return Connect(connection, silence, silence, false);
 }
 
-TCupsConnection::TCupsConnection(milliseconds connect, milliseconds wait, bool overall) {
-  cupsSetPasswordCB2(NoPassword, nullptr);
-  Patience_ = new TPatience{Clock::now() + connect, overall};
-  Http_ = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
-                       static_cast<int>(connect.count()), nullptr);
-  if (Http_)
-    httpSetTimeout(Http_, static_cast<double>(wait.count()) / 1000.0, KeepWaiting, Patience_);
-}
-
-TCupsConnection::TCupsConnection(TCupsConnection&& other) noexcept
-    : Http_(other.Http_), Patience_(other.Patience_) {
-  other.Http_ = nullptr;
-  other.Patience_ = nullptr;
-}
-
-TCupsConnection::~TCupsConnection() {
-  Close();
-  delete Patience_;
-}
-
-void TCupsConnection::Close() {
-  if (Http_) httpClose(Http_);
-  Http_ = nullptr;
-}
-
-// Called when a wait has passed its limit: true waits once more.
-int TCupsConnection::KeepWaiting(http_t* /*http*/, void* data) {
-  const auto* patience = static_cast<const TPatience*>(data);
-  return patience->Overall && Clock::now() < patience->Deadline ? 1 : 0;
+void CloseCupsConnection(TCupsConnection& connection) {
+  if (connection.Http) httpClose(connection.Http);
+  connection.Http = nullptr;
 }
 
 // cupsGetDest matches names without regard to ASCII case, as the printer
@@ -118,6 +107,10 @@ std::string CupsDestinationPort(const cups_dest_t& dest) {
   return uri != nullptr && uri[0] != '\0' ? uri : dest.name;
 }
 
-void ForgetCupsDestinations() { CachedDestinations().Forget(); }
+void ForgetCupsDestinations() {
+  TDestinations& destinations = CachedDestinations();
+  cupsFreeDests(destinations.Count, destinations.List);
+  destinations = TDestinations{};
+}
 
 }  // namespace tolvane

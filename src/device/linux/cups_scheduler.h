@@ -15,38 +15,24 @@ namespace tolvane {
 // client.conf, else the local socket or localhost). libcups on its own waits
 // without end for a scheduler that accepts the connection but never answers,
 // so every wait here has a limit and a request that passes it fails.
-class TCupsConnection {
- public:
-  // For a few quick questions: the connection and all answers together
-  // take at most about `overall`.
-  static TCupsConnection ForQuestions(std::chrono::milliseconds overall);
-  // For a job: each answer, and each chance to send more data, may take
-  // up to `silence`, however long the whole job takes.
-  static TCupsConnection ForJob(std::chrono::milliseconds silence);
-
-  TCupsConnection(TCupsConnection&& other) noexcept;
-  TCupsConnection& operator=(TCupsConnection&&) = delete;
-  TCupsConnection(const TCupsConnection&) = delete;
-  ~TCupsConnection();
-
-  // Null when no scheduler could be reached.
-  http_t* Http() const { return Http_; }
-  explicit operator bool() const { return Http_ != nullptr; }
-  // Drops the connection at once (a request half sent is abandoned).
-  void Close();
-
- private:
-  struct TPatience {
-    std::chrono::steady_clock::time_point Deadline;  // questions: the end of all waits
-    bool Overall;
-  };
-  TCupsConnection(std::chrono::milliseconds connect, std::chrono::milliseconds wait,
-                  bool overall);
-  static int KeepWaiting(http_t* http, void* data);
-
-  http_t* Http_ = nullptr;
-  TPatience* Patience_ = nullptr;  // the timeout callback's data, kept at one address
+//
+// libcups keeps the connection's address for its timeout callback: a
+// connection stays where it was connected until CloseCupsConnection.
+struct TCupsConnection {
+  http_t* Http = nullptr;  // null when no scheduler could be reached
+  std::chrono::steady_clock::time_point Deadline{};  // questions: the end of all waits
+  bool Overall = false;  // waits end at Deadline, not after each wait alone
 };
+
+// For a few quick questions: the connection and all answers together take
+// at most about `overall`. False when no scheduler could be reached.
+bool ConnectForQuestions(TCupsConnection& connection, std::chrono::milliseconds overall);
+// For a job: each answer, and each chance to send more data, may take up to
+// `silence`, however long the whole job takes.
+bool ConnectForJob(TCupsConnection& connection, std::chrono::milliseconds silence);
+// Drops the connection at once (a request half sent is abandoned); nothing
+// happens for one that is not connected.
+void CloseCupsConnection(TCupsConnection& connection);
 
 // The destination named `name` (ASCII case ignored, instances left out), or
 // null when the scheduler knows none or cannot be reached. The list is read

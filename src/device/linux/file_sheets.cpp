@@ -1,142 +1,150 @@
+// The sheet kind of one file per sheet: each sheet's file is started ahead,
+// written when the sheet ends, and all of them committed at EndDoc.
 #include "device/linux/file_sheets.h"
 
-#include <memory>
 #include <utility>
 
 namespace tolvane {
 
 namespace {
 
-// A document of pages in one file.
-struct TFileDocumentSheets : TPagedSheets {
-  TFileDocumentSheets(const TPrinterGeometry& geometry, const std::string& port,
-                      TDocumentSurfaceMaker maker)
-      : TPagedSheets(geometry), Port(port), Maker(maker) {}
+TSheetFiles& Files(TSheets& sheets) { return *static_cast<TSheetFiles*>(sheets.Data); }
 
-  bool Open(std::string& failure) { return File.Create(Port, failure); }
+cairo_status_t WriteToSheet(void* closure, const unsigned char* data, unsigned int length) {
+  auto* files = static_cast<TSheetFiles*>(closure);
+  if (files->Discarding) return CAIRO_STATUS_SUCCESS;
+  return WriteOutputFile(files->Sheet, data, length) ? CAIRO_STATUS_SUCCESS
+                                                     : CAIRO_STATUS_WRITE_ERROR;
+}
 
-  bool BeginDocument(const std::string& name, std::string& failure) override {
-    // The first document has the file that Open started; a later one on the
-    // same context starts its own.
-    if (!File.IsOpen() && !File.Create(Port, failure)) return false;
-    return TPagedSheets::BeginDocument(name, failure);
+bool NameSheet(const TSheetFiles& files, int number, std::string& name, std::string& failure) {
+  if (SheetFileName(files.Pattern, number, name)) return true;
+  failure = "the output pattern " + files.Pattern + " names no files";
+  return false;
+}
+
+void DropSurface(TSheetFiles& files) {
+  if (!files.Surface) return;
+  files.Discarding = true;
+  files.Format->ReleaseSurface(files, files.Surface);
+  files.Discarding = false;
+  files.Surface = nullptr;
+}
+
+void DiscardDone(TSheetFiles& files) {
+  for (TOutputFile& file : files.Done) DiscardOutputFile(file);
+  files.Done.clear();
+}
+
+// The file started ahead becomes the sheet's; the next one is started when
+// the next sheet begins.
+void TakeNextFile(TSheetFiles& files) {
+  DiscardOutputFile(files.Sheet);
+  files.Sheet = std::move(files.Next);
+  files.Next = TOutputFile{};
+}
+
+bool BeginFiles(TSheets& sheets, const std::string&, std::string&) {
+  TSheetFiles& files = Files(sheets);
+  DiscardDone(files);
+  files.Number = 0;
+  return true;
+}
+
+cairo_surface_t* BeginFileSheet(TSheets& sheets, std::string& failure) {
+  TSheetFiles& files = Files(sheets);
+  std::string name;
+  if (!NameSheet(files, files.Number + 1, name, failure)) return nullptr;
+  if (!OutputFileIsOpen(files.Next) || files.Next.TargetPath != name) {
+    if (!CreateOutputFile(files.Next, name, failure)) return nullptr;
   }
+  ++files.Number;
+  TakeNextFile(files);
+  files.Surface = files.Format->StartSurface(files, WriteToSheet, &files);
+  if (!files.Surface) failure = "the sheet " + name + " could not be made";
+  return files.Surface;
+}
 
- protected:
-  cairo_surface_t* CreateSurface(cairo_write_func_t write, void* closure) override {
-    return Maker(Geometry, DocumentName, write, closure);
-  }
-  bool WriteBytes(const unsigned char* data, unsigned int length) override {
-    return File.Write(data, length);
-  }
-  bool Commit(std::string& failure) override { return File.Commit(failure); }
-  void Discard() override { File.Discard(); }
-  std::string WriteFailure() const override { return File.Failure(); }
+// Sheets stay nameless while the process may hold them open; past that
+// they wait under hidden names.
+bool KeepSheet(TSheetFiles& files, std::string& failure) {
+  size_t held = 0;
+  for (const TOutputFile& file : files.Done) held += OutputFileHoldsDescriptor(file);
+  if (held + 1 >= OpenOutputFileLimit() && !ParkOutputFile(files.Sheet, failure)) return false;
+  files.Done.push_back(std::move(files.Sheet));
+  files.Sheet = TOutputFile{};
+  return true;
+}
 
- private:
-  std::string Port;
-  TDocumentSurfaceMaker Maker;
-  TOutputFile File;
+bool EndFileSheet(TSheets& sheets, std::string& failure) {
+  TSheetFiles& files = Files(sheets);
+  if (!files.Surface) return false;
+  bool written = files.Format->FinishSurface(files, files.Surface, WriteToSheet, &files);
+  files.Format->ReleaseSurface(files, files.Surface);
+  files.Surface = nullptr;
+  if (!written || !files.Sheet.Error.empty()) {
+    failure = "the sheet " + files.Sheet.TargetPath + " could not be written";
+    DiscardOutputFile(files.Sheet);
+    return false;
+  }
+  return KeepSheet(files, failure);
+}
+
+bool EndFiles(TSheets& sheets, std::string& failure) {
+  TSheetFiles& files = Files(sheets);
+  bool done = true;
+  for (TOutputFile& file : files.Done)
+    if (done) done = CommitOutputFile(file, failure);
+  DiscardDone(files);
+  files.Number = 0;
+  return done;
+}
+
+void AbortFiles(TSheets& sheets) {
+  TSheetFiles& files = Files(sheets);
+  DropSurface(files);
+  DiscardOutputFile(files.Sheet);
+  DiscardDone(files);
+  files.Number = 0;
+}
+
+void ReleaseFiles(TSheets& sheets) {
+  TSheetFiles* files = &Files(sheets);
+  DropSurface(*files);
+  DiscardOutputFile(files->Next);
+  DiscardOutputFile(files->Sheet);
+  DiscardDone(*files);
+  files->Format->Release(*files);
+  delete files;
+  sheets.Data = nullptr;
+}
+
+bool StartFirstFile(TSheetFiles& files) {
+  std::string name, failure;
+  if (!NameSheet(files, 1, name, failure)) return false;
+  // Holding sheets open needs descriptors; ask for the room once, early.
+  OpenOutputFileLimit();
+  return CreateOutputFile(files.Next, name, failure);
+}
+
+const TSheetKind SheetFilesKind = {
+    BeginFiles, BeginFileSheet, EndFileSheet, EndFiles, AbortFiles, ReleaseFiles,
 };
 
 }  // namespace
 
-bool OpenDocumentFile(TDeviceContext* dc, TDocumentSurfaceMaker maker) {
-  auto sheets = std::make_unique<TFileDocumentSheets>(dc->Geometry, dc->Port, maker);
-  std::string failure;
-  if (!sheets->Open(failure)) return false;
-  AttachCairoCanvas(dc, std::move(sheets));
-  return true;
-}
-
-TSheetFileSheets::TSheetFileSheets(const TPrinterGeometry& geometry, const std::string& pattern)
-    : Geometry(geometry), Pattern(pattern) {}
-
-// The canvas ends every document (AbortDocument) before it lets go of its
-// sheets, so no surface is left here; the files discard themselves.
-TSheetFileSheets::~TSheetFileSheets() = default;
-
-cairo_status_t TSheetFileSheets::Write(void* closure, const unsigned char* data,
-                                       unsigned int length) {
-  auto* sheets = static_cast<TSheetFileSheets*>(closure);
-  if (sheets->Discarding) return CAIRO_STATUS_SUCCESS;
-  return sheets->Sheet.Write(data, length) ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
-}
-
-bool TSheetFileSheets::Open(std::string& failure) {
-  std::string name;
-  if (!SheetFileName(Pattern, 1, name)) {
-    failure = "the output pattern " + Pattern + " names no files";
+bool OpenSheetFiles(TDeviceContext* dc, const TSheetFormat* format) {
+  auto* files = new TSheetFiles{};
+  files->Format = format;
+  files->Geometry = dc->Geometry;
+  files->Pattern = dc->Port;
+  TSheets sheets{&SheetFilesKind, files, format->InPoints};
+  if (!StartFirstFile(*files)) {
+    ReleaseFiles(sheets);
     return false;
   }
-  // Holding sheets open needs descriptors; ask for the room once, early.
-  OpenOutputFileLimit();
-  return Next.Create(name, failure);
-}
-
-bool TSheetFileSheets::BeginDocument(const std::string&, std::string&) {
-  Done.clear();
-  Number = 0;
+  AttachCairoCanvas(dc, sheets);
   return true;
-}
-
-cairo_surface_t* TSheetFileSheets::BeginSheet(std::string& failure) {
-  std::string name;
-  if (!SheetFileName(Pattern, Number + 1, name)) {
-    failure = "the output pattern " + Pattern + " names no files";
-    return nullptr;
-  }
-  if (!Next.IsOpen() || Next.Target() != name) {
-    if (!Next.Create(name, failure)) return nullptr;
-  }
-  ++Number;
-  Sheet = std::move(Next);
-  Surface = StartSurface(Write, this);
-  if (!Surface) failure = "the sheet " + name + " could not be made";
-  return Surface;
-}
-
-void TSheetFileSheets::DropSurface() {
-  if (!Surface) return;
-  Discarding = true;
-  ReleaseSurface(Surface);
-  Discarding = false;
-  Surface = nullptr;
-}
-
-bool TSheetFileSheets::EndSheet(std::string& failure) {
-  if (!Surface) return false;
-  bool written = FinishSurface(Surface, Write, this);
-  ReleaseSurface(Surface);
-  Surface = nullptr;
-  if (!written || Sheet.Failed()) {
-    failure = "the sheet " + Sheet.Target() + " could not be written";
-    Sheet.Discard();
-    return false;
-  }
-  // Sheets stay nameless while the process may hold them open; past that
-  // they wait under hidden names.
-  size_t held = 0;
-  for (const TOutputFile& file : Done) held += file.HoldsDescriptor();
-  if (held + 1 >= OpenOutputFileLimit() && !Sheet.Park(failure)) return false;
-  Done.push_back(std::move(Sheet));
-  return true;
-}
-
-bool TSheetFileSheets::EndDocument(std::string& failure) {
-  bool done = true;
-  for (TOutputFile& file : Done)
-    if (done) done = file.Commit(failure);
-  Done.clear();
-  Number = 0;
-  return done;
-}
-
-void TSheetFileSheets::AbortDocument() {
-  DropSurface();
-  Sheet.Discard();
-  Done.clear();
-  Number = 0;
 }
 
 }  // namespace tolvane

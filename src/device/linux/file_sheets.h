@@ -1,8 +1,9 @@
-// Cairo documents written to files: one file for a document of pages (PDF,
-// PostScript), or one file per sheet (SVG, PNG). Either way the files are
-// written under no name of their own and put at their targets by EndDoc
-// (see output_file.h).
+// Cairo documents written one file per sheet (SVG, PNG), the files named
+// from the port's pattern (SheetFileName). The files are written under no
+// name of their own and put at their targets by EndDoc (see output_file.h).
 #pragma once
+
+#include <cairo.h>
 
 #include <string>
 #include <vector>
@@ -12,50 +13,41 @@
 
 namespace tolvane {
 
-// Makes a document surface for a file: the geometry, the document's name,
-// where its bytes go.
-typedef cairo_surface_t* (*TDocumentSurfaceMaker)(const TPrinterGeometry& geometry,
-                                                  const std::string& title,
-                                                  cairo_write_func_t write, void* closure);
+struct TSheetFiles;
 
-// Opens a context whose port names one file that takes the whole document.
-// The file is started here, so an output that cannot be written refuses the
-// context at once.
-bool OpenDocumentFile(TDeviceContext* dc, TDocumentSurfaceMaker maker);
-
-// One file per sheet, named from the port's pattern (SheetFileName).
-struct TSheetFileSheets : TCairoSheets {
-  TSheetFileSheets(const TPrinterGeometry& geometry, const std::string& pattern);
-  ~TSheetFileSheets() override;
-  // Checks the pattern and starts the first sheet's file.
-  bool Open(std::string& failure);
-  bool BeginDocument(const std::string& name, std::string& failure) override;
-  cairo_surface_t* BeginSheet(std::string& failure) override;
-  bool EndSheet(std::string& failure) override;
-  bool EndDocument(std::string& failure) override;
-  void AbortDocument() override;
-
- protected:
+// How the picture of one sheet is made and written: one table per picture
+// format, its state in TSheetFiles::FormatData. Every entry must be set.
+struct TSheetFormat {
+  bool InPoints;  // its surfaces measure in points, else in device pixels
   // The surface of a new sheet, whose file takes what goes to write.
-  virtual cairo_surface_t* StartSurface(cairo_write_func_t write, void* closure) = 0;
+  cairo_surface_t* (*StartSurface)(TSheetFiles& files, cairo_write_func_t write, void* closure);
   // Writes the sheet drawn on surface to write; false when cairo failed.
-  virtual bool FinishSurface(cairo_surface_t* surface, cairo_write_func_t write,
-                             void* closure) = 0;
+  bool (*FinishSurface)(TSheetFiles& files, cairo_surface_t* surface, cairo_write_func_t write,
+                        void* closure);
   // Lets go of a sheet's surface (finished or not).
-  virtual void ReleaseSurface(cairo_surface_t* surface) = 0;
+  void (*ReleaseSurface)(TSheetFiles& files, cairo_surface_t* surface);
+  // Lets go of the format's state when the context is deleted.
+  void (*Release)(TSheetFiles& files);
+};
 
-  const TPrinterGeometry Geometry;
-
- private:
+struct TSheetFiles {
+  const TSheetFormat* Format = nullptr;
+  void* FormatData = nullptr;  // the format's own state
+  TPrinterGeometry Geometry{};
   std::string Pattern;
-  TOutputFile Next;                // started ahead for the next sheet
-  TOutputFile Sheet;               // the sheet being drawn
-  std::vector<TOutputFile> Done;   // the document's finished sheets
+  TOutputFile Next;               // started ahead for the next sheet
+  TOutputFile Sheet;              // the sheet being drawn
+  std::vector<TOutputFile> Done;  // the document's finished sheets
   cairo_surface_t* Surface = nullptr;
   int Number = 0;
+  // Set while a surface is torn down unfinished: what cairo still writes
+  // then goes nowhere.
   bool Discarding = false;
-  static cairo_status_t Write(void* closure, const unsigned char* data, unsigned int length);
-  void DropSurface();
 };
+
+// Opens a context whose port is the pattern of its sheet files, for sheets
+// drawn in format. The pattern is checked and the first sheet's file started
+// here, so an output that cannot be written refuses the context at once.
+bool OpenSheetFiles(TDeviceContext* dc, const TSheetFormat* format);
 
 }  // namespace tolvane

@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
-#include <utility>
 
 namespace tolvane {
 
@@ -182,189 +181,197 @@ std::string Literal(const std::string& text) {
   return result;
 }
 
-}  // namespace
-
-TOutputFile::TOutputFile(TOutputFile&& other) noexcept { *this = std::move(other); }
-
-TOutputFile& TOutputFile::operator=(TOutputFile&& other) noexcept {
-  if (this == &other) return *this;
-  Discard();
-  TargetPath = std::move(other.TargetPath);
-  HiddenPath = std::move(other.HiddenPath);
-  Error = std::move(other.Error);
-  Buffer = std::move(other.Buffer);
-  Descriptor = other.Descriptor;
-  ToStandardOutput = other.ToStandardOutput;
-  other.Descriptor = -1;
-  other.HiddenPath.clear();
-  return *this;
+void FailOutputFile(TOutputFile& file, const std::string& what, int error) {
+  if (file.Error.empty()) file.Error = what + " " + file.TargetPath + ": " + std::strerror(error);
 }
 
-TOutputFile::~TOutputFile() { Discard(); }
-
-void TOutputFile::Fail(const std::string& what, int error) {
-  if (Error.empty()) Error = what + " " + TargetPath + ": " + std::strerror(error);
-}
-
-bool TOutputFile::Create(const std::string& target, std::string& failure) {
-  Discard();
-  Error.clear();
-  TargetPath = target;
-  ToStandardOutput = target == "-";
-  Streamed = ToStandardOutput;
-  if (target.empty()) {
-    failure = "no output file is named";
+// Looks at what is at the target already. False, with a reason, for a
+// directory. A device, a pipe or a socket is written to, never replaced by a
+// file; what goes there is held back until the end like standard output. A
+// regular file's permissions are kept, and a link is followed: the file it
+// names is the one replaced.
+bool InspectTarget(TOutputFile& file, mode_t& mode, std::string& failure) {
+  struct stat info;
+  if (file.ToStandardOutput || stat(file.TargetPath.c_str(), &info) != 0) return true;
+  if (S_ISDIR(info.st_mode)) {
+    failure = "the output " + file.TargetPath + " is a directory";
     return false;
   }
-  struct stat info;
-  mode_t mode = CreationMode();
-  if (!ToStandardOutput && stat(target.c_str(), &info) == 0) {
-    if (S_ISDIR(info.st_mode)) {
-      failure = "the output " + target + " is a directory";
-      return false;
-    }
-    // A device, a pipe or a socket is written to, never replaced by a file;
-    // what goes there is held back until the end like standard output.
-    Streamed = !S_ISREG(info.st_mode);
-    if (S_ISREG(info.st_mode)) mode = info.st_mode & 07777;
-    // A link is followed: the file it names is the one replaced.
-    char resolved[PATH_MAX];
-    if (!Streamed && realpath(target.c_str(), resolved)) TargetPath = resolved;
-  }
-  std::string directory = Directory(TargetPath);
-  if (Streamed) {
-    const char* temporary = std::getenv("TMPDIR");
-    directory = temporary && *temporary ? temporary : "/tmp";
-  }
-  Descriptor = CreateAnonymous(directory);
-  if (Descriptor >= 0) fchmod(Descriptor, mode);
-  if (Descriptor < 0 && (errno == ENOENT || errno == EACCES || errno == EROFS ||
-                         errno == ENOTDIR || errno == ENOSPC || errno == EDQUOT)) {
+  file.Streamed = !S_ISREG(info.st_mode);
+  if (S_ISREG(info.st_mode)) mode = info.st_mode & 07777;
+  char resolved[PATH_MAX];
+  if (!file.Streamed && realpath(file.TargetPath.c_str(), resolved)) file.TargetPath = resolved;
+  return true;
+}
+
+// Where there are no nameless files: a hidden name, removed again whatever
+// happens short of the process being killed.
+bool CreateHidden(TOutputFile& file, const std::string& directory, mode_t mode,
+                  std::string& failure) {
+  std::string name = file.Streamed ? directory + "/.tolvane-output-XXXXXX"
+                                   : HiddenNameFor(file.TargetPath) + "XXXXXX";
+  file.Descriptor = mkostemp(name.data(), O_CLOEXEC);
+  if (file.Descriptor < 0) {
     failure = "cannot write in " + directory + ": " + std::strerror(errno);
     return false;
   }
-  if (Descriptor < 0) {
-    // No nameless files here: a hidden name, removed again whatever happens
-    // short of the process being killed.
-    std::string name = Streamed ? directory + "/.tolvane-output-XXXXXX"
-                                : HiddenNameFor(TargetPath) + "XXXXXX";
-    Descriptor = mkostemp(name.data(), O_CLOEXEC);
-    if (Descriptor < 0) {
-      failure = "cannot write in " + directory + ": " + std::strerror(errno);
-      return false;
-    }
-    fchmod(Descriptor, mode);
-    if (Streamed) {
-      unlink(name.c_str());  // read back through the descriptor only
-    } else {
-      HiddenPath = name;
-      Remember(name);
-    }
+  fchmod(file.Descriptor, mode);
+  if (file.Streamed) {
+    unlink(name.c_str());  // read back through the descriptor only
+  } else {
+    file.HiddenPath = name;
+    Remember(name);
   }
-  Buffer.reserve(BufferSize);
   return true;
 }
 
-bool TOutputFile::Flush() {
-  if (!Error.empty()) return false;
-  if (Buffer.empty()) return true;
-  bool written = Descriptor >= 0 && WriteAll(Descriptor, Buffer.data(), Buffer.size());
-  if (!written) Fail("cannot write", Descriptor >= 0 ? errno : EBADF);
-  Buffer.clear();
+bool FlushOutputFile(TOutputFile& file) {
+  if (!file.Error.empty()) return false;
+  if (file.Buffer.empty()) return true;
+  bool written =
+      file.Descriptor >= 0 && WriteAll(file.Descriptor, file.Buffer.data(), file.Buffer.size());
+  if (!written) FailOutputFile(file, "cannot write", file.Descriptor >= 0 ? errno : EBADF);
+  file.Buffer.clear();
   return written;
-}
-
-bool TOutputFile::Write(const void* data, size_t size) {
-  if (!Error.empty()) return false;
-  if (Descriptor < 0) {
-    Fail("cannot write", EBADF);
-    return false;
-  }
-  const auto* bytes = static_cast<const uint8_t*>(data);
-  if (Buffer.size() + size > BufferSize && !Flush()) return false;
-  if (size >= BufferSize) {
-    if (!WriteAll(Descriptor, bytes, size)) {
-      Fail("cannot write", errno);
-      return false;
-    }
-    return true;
-  }
-  Buffer.insert(Buffer.end(), bytes, bytes + size);
-  return true;
 }
 
 // Gives a nameless file a hidden name (through /proc, as linkat needs for a
 // file that never had one).
-bool TOutputFile::LinkHidden(std::string& failure) {
-  if (!HiddenPath.empty()) return true;
-  std::string source = "/proc/self/fd/" + std::to_string(Descriptor);
+bool LinkHidden(TOutputFile& file, std::string& failure) {
+  if (!file.HiddenPath.empty()) return true;
+  std::string source = "/proc/self/fd/" + std::to_string(file.Descriptor);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name = HiddenNameFor(TargetPath);
+    std::string name = HiddenNameFor(file.TargetPath);
     if (linkat(AT_FDCWD, source.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-      HiddenPath = name;
+      file.HiddenPath = name;
       Remember(name);
       return true;
     }
     if (errno != EEXIST) {
-      failure = "cannot name the output " + TargetPath + ": " + std::strerror(errno);
+      failure = "cannot name the output " + file.TargetPath + ": " + std::strerror(errno);
       return false;
     }
   }
-  failure = "cannot name the output " + TargetPath + ": no free hidden name";
+  failure = "cannot name the output " + file.TargetPath + ": no free hidden name";
   return false;
 }
 
-bool TOutputFile::Park(std::string& failure) {
-  if (Streamed || Descriptor < 0) return true;
-  if (!Flush()) {
-    failure = Error;
+// Streamed contents go out to where they belong; a file is synced and
+// renamed over its target.
+bool PutInPlace(TOutputFile& file, std::string& failure) {
+  if (file.Streamed) {
+    if (CopyOut(file.Descriptor, file.ToStandardOutput, file.TargetPath)) return true;
+    failure = "cannot write to " +
+              (file.ToStandardOutput ? std::string("standard output") : file.TargetPath) + ": " +
+              std::strerror(errno);
     return false;
   }
-  if (fdatasync(Descriptor) != 0) {
-    failure = "cannot write " + TargetPath + ": " + std::strerror(errno);
+  if (file.Descriptor >= 0 && fdatasync(file.Descriptor) != 0) {
+    failure = "cannot write " + file.TargetPath + ": " + std::strerror(errno);
     return false;
   }
-  if (!LinkHidden(failure)) return false;
-  close(Descriptor);
-  Descriptor = -1;
+  if (!LinkHidden(file, failure)) return false;
+  if (rename(file.HiddenPath.c_str(), file.TargetPath.c_str()) != 0) {
+    failure = "cannot put the output in place at " + file.TargetPath + ": " + std::strerror(errno);
+    return false;
+  }
+  Forget(file.HiddenPath);
+  file.HiddenPath.clear();
   return true;
 }
 
-bool TOutputFile::Commit(std::string& failure) {
-  if (!Flush()) {
-    failure = Error;
-    Discard();
+void DiscardGuardedFile(TOutputFile* file) { DiscardOutputFile(*file); }
+
+}  // namespace
+
+bool CreateOutputFile(TOutputFile& file, const std::string& target, std::string& failure) {
+  DiscardOutputFile(file);
+  file.Error.clear();
+  file.TargetPath = target;
+  file.ToStandardOutput = target == "-";
+  file.Streamed = file.ToStandardOutput;
+  if (target.empty()) {
+    failure = "no output file is named";
     return false;
   }
-  bool done = false;
-  if (Streamed) {
-    done = CopyOut(Descriptor, ToStandardOutput, TargetPath);
-    if (!done) failure = "cannot write to " + (ToStandardOutput ? "standard output" : TargetPath) +
-                         ": " + std::strerror(errno);
-  } else if (Descriptor >= 0 && fdatasync(Descriptor) != 0) {
-    failure = "cannot write " + TargetPath + ": " + std::strerror(errno);
-  } else if (LinkHidden(failure)) {
-    done = rename(HiddenPath.c_str(), TargetPath.c_str()) == 0;
-    if (done) {
-      Forget(HiddenPath);
-      HiddenPath.clear();
-    } else {
-      failure = "cannot put the output in place at " + TargetPath + ": " + std::strerror(errno);
-    }
+  mode_t mode = CreationMode();
+  if (!InspectTarget(file, mode, failure)) return false;
+  std::string directory = Directory(file.TargetPath);
+  if (file.Streamed) {
+    const char* temporary = std::getenv("TMPDIR");
+    directory = temporary && *temporary ? temporary : "/tmp";
   }
-  Discard();
+  file.Descriptor = CreateAnonymous(directory);
+  if (file.Descriptor >= 0) fchmod(file.Descriptor, mode);
+  if (file.Descriptor < 0 && (errno == ENOENT || errno == EACCES || errno == EROFS ||
+                              errno == ENOTDIR || errno == ENOSPC || errno == EDQUOT)) {
+    failure = "cannot write in " + directory + ": " + std::strerror(errno);
+    return false;
+  }
+  if (file.Descriptor < 0 && !CreateHidden(file, directory, mode, failure)) return false;
+  file.Buffer.reserve(BufferSize);
+  return true;
+}
+
+bool WriteOutputFile(TOutputFile& file, const void* data, size_t size) {
+  if (!file.Error.empty()) return false;
+  if (file.Descriptor < 0) {
+    FailOutputFile(file, "cannot write", EBADF);
+    return false;
+  }
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  if (file.Buffer.size() + size > BufferSize && !FlushOutputFile(file)) return false;
+  if (size >= BufferSize) {
+    if (!WriteAll(file.Descriptor, bytes, size)) {
+      FailOutputFile(file, "cannot write", errno);
+      return false;
+    }
+    return true;
+  }
+  file.Buffer.insert(file.Buffer.end(), bytes, bytes + size);
+  return true;
+}
+
+bool ParkOutputFile(TOutputFile& file, std::string& failure) {
+  if (file.Streamed || file.Descriptor < 0) return true;
+  if (!FlushOutputFile(file)) {
+    failure = file.Error;
+    return false;
+  }
+  if (fdatasync(file.Descriptor) != 0) {
+    failure = "cannot write " + file.TargetPath + ": " + std::strerror(errno);
+    return false;
+  }
+  if (!LinkHidden(file, failure)) return false;
+  close(file.Descriptor);
+  file.Descriptor = -1;
+  return true;
+}
+
+bool CommitOutputFile(TOutputFile& file, std::string& failure) {
+  if (!FlushOutputFile(file)) {
+    failure = file.Error;
+    DiscardOutputFile(file);
+    return false;
+  }
+  bool done = PutInPlace(file, failure);
+  DiscardOutputFile(file);
   return done;
 }
 
-void TOutputFile::Discard() {
-  if (Descriptor >= 0) close(Descriptor);
-  Descriptor = -1;
-  if (!HiddenPath.empty()) {
-    unlink(HiddenPath.c_str());
-    Forget(HiddenPath);
-    HiddenPath.clear();
+void DiscardOutputFile(TOutputFile& file) {
+  if (file.Descriptor >= 0) close(file.Descriptor);
+  file.Descriptor = -1;
+  if (!file.HiddenPath.empty()) {
+    unlink(file.HiddenPath.c_str());
+    Forget(file.HiddenPath);
+    file.HiddenPath.clear();
   }
-  Buffer.clear();
+  file.Buffer.clear();
+}
+
+TOutputFileGuard GuardOutputFile(TOutputFile& file) {
+  return TOutputFileGuard(&file, DiscardGuardedFile);
 }
 
 bool IsSheetFilePattern(const std::string& pattern) {

@@ -8,56 +8,53 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace tolvane {
 
+// A file on its way to its target. Plain data: the procedures below start,
+// write, park, commit and discard it, and whoever holds one ends it with
+// CommitOutputFile or DiscardOutputFile. It may be moved (copied) from one
+// holder to another before it is ended, so long as only one of them ends it.
 struct TOutputFile {
-  TOutputFile() = default;
-  TOutputFile(const TOutputFile&) = delete;
-  TOutputFile& operator=(const TOutputFile&) = delete;
-  TOutputFile(TOutputFile&& other) noexcept;
-  TOutputFile& operator=(TOutputFile&& other) noexcept;
-  ~TOutputFile();  // discards what was not committed
-
-  // Starts a file for target; "-" is standard output, and a device or a
-  // pipe at the target is written to rather than replaced; both get the
-  // contents when the file is committed. A link at the target is followed,
-  // and an older file's permissions are kept. False, with a reason, when
-  // nothing can be written there (no such directory, no permission, the
-  // target is a directory).
-  bool Create(const std::string& target, std::string& failure);
-  // Buffered; false once anything failed (the reason is kept for Commit).
-  bool Write(const void* data, size_t size);
-  // Gives up the open descriptor but keeps the contents under a hidden name
-  // until Commit or Discard: for documents of more files than a process may
-  // hold open.
-  bool Park(std::string& failure);
-  // Puts the file at its target, replacing what was there in one step.
-  bool Commit(std::string& failure);
-  // Forgets the file; the target is not touched.
-  void Discard();
-
-  bool IsOpen() const { return Descriptor >= 0 || !HiddenPath.empty(); }
-  bool HoldsDescriptor() const { return Descriptor >= 0; }
-  bool Failed() const { return !Error.empty(); }
-  const std::string& Failure() const { return Error; }
-  const std::string& Target() const { return TargetPath; }
-
- private:
   std::string TargetPath;
   std::string HiddenPath;  // the file's own name while it has one
-  std::string Error;
+  std::string Error;       // the first failure; empty while all is well
   std::vector<uint8_t> Buffer;
   int Descriptor = -1;
   bool ToStandardOutput = false;
   bool Streamed = false;  // held back and copied out when committed
-
-  bool Flush();
-  bool LinkHidden(std::string& failure);
-  void Fail(const std::string& what, int error);
 };
+
+// Starts a file for target; "-" is standard output, and a device or a pipe
+// at the target is written to rather than replaced; both get the contents
+// when the file is committed. A link at the target is followed, and an older
+// file's permissions are kept. False, with a reason, when nothing can be
+// written there (no such directory, no permission, the target is a
+// directory). What file held before is discarded first.
+bool CreateOutputFile(TOutputFile& file, const std::string& target, std::string& failure);
+// Buffered; false once anything failed (the reason is kept for the commit).
+bool WriteOutputFile(TOutputFile& file, const void* data, size_t size);
+// Gives up the open descriptor but keeps the contents under a hidden name
+// until the commit or discard: for documents of more files than a process
+// may hold open.
+bool ParkOutputFile(TOutputFile& file, std::string& failure);
+// Puts the file at its target, replacing what was there in one step.
+bool CommitOutputFile(TOutputFile& file, std::string& failure);
+// Forgets the file; the target is not touched.
+void DiscardOutputFile(TOutputFile& file);
+
+inline bool OutputFileIsOpen(const TOutputFile& file) {
+  return file.Descriptor >= 0 || !file.HiddenPath.empty();
+}
+inline bool OutputFileHoldsDescriptor(const TOutputFile& file) { return file.Descriptor >= 0; }
+
+// For a file that a scope holds, which an error may leave early: the guard
+// discards the file when the scope ends, unless it was committed.
+using TOutputFileGuard = std::unique_ptr<TOutputFile, void (*)(TOutputFile*)>;
+TOutputFileGuard GuardOutputFile(TOutputFile& file);
 
 // The name of sheet number of a document of one file per sheet, from the
 // port's pattern: one integer conversion (%d, %03d, %i, %u with flags,

@@ -2,7 +2,8 @@
 // standard output for "-".
 #include <cairo-pdf.h>
 
-#include "device/linux/file_sheets.h"
+#include "device/linux/cairo_device.h"
+#include "device/linux/document_file.h"
 
 namespace tolvane {
 
