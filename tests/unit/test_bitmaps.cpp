@@ -16,6 +16,7 @@
 #include <stb_image.h>
 
 #include "device/device.h"
+#include "device_scratch.h"
 #include "device/linux/dib_decode.h"
 
 namespace tolvane {
@@ -254,28 +255,11 @@ TEST(Bitmaps, BrokenOrUnpaintableBitmapsAreRefused) {
 
 // Pictures painted through the PNG driver on sheets of 40 x 40 mm at 127
 // dots per inch: 200 x 200 pixels, 5 to the millimetre.
-class PaintedBitmaps : public ::testing::Test {
+class PaintedBitmaps : public DeviceScratchTest {
  protected:
   void SetUp() override {
-    if (const char* saved = getenv("TOLVANE_SYSTEM_PROFILE")) Saved = saved;
-    char pattern[] = "/tmp/tolvane_bitmaps_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    Dir = pattern;
-    Home = std::filesystem::current_path();
-    std::filesystem::current_path(Dir);
-    std::ofstream("system.ini") << "[Pictures]\npaper=40x40\nresolution=127\n"
-                                   "[Margins]\npaper=40x40\nresolution=127\nmargins=2,4,0,0\n";
-    setenv("TOLVANE_SYSTEM_PROFILE", (Dir / "system.ini").c_str(), 1);
-    ResetDeviceLayer();
-  }
-  void TearDown() override {
-    ResetDeviceLayer();
-    if (Saved)
-      setenv("TOLVANE_SYSTEM_PROFILE", Saved->c_str(), 1);
-    else
-      unsetenv("TOLVANE_SYSTEM_PROFILE");
-    std::filesystem::current_path(Home);
-    std::filesystem::remove_all(Dir);
+    EnterScratch("tolvane_bitmaps", "[Pictures]\npaper=40x40\nresolution=127\n"
+                                   "[Margins]\npaper=40x40\nresolution=127\nmargins=2,4,0,0\n");
   }
 
   // Paints the bitmap as the job does, from a memory block of its own.
@@ -311,8 +295,6 @@ class PaintedBitmaps : public ::testing::Test {
     return sheet;
   }
 
-  std::optional<std::string> Saved;
-  std::filesystem::path Home, Dir;
 };
 
 TEST_F(PaintedBitmaps, EveryCaseLandsInItsRectangle) {

@@ -14,6 +14,7 @@
 #include <stb_image.h>
 
 #include "device/device.h"
+#include "device_scratch.h"
 #include "device/linux/cairo_device.h"
 #include "device/linux/paged_sheets.h"
 #include "tolvane_state.h"
@@ -182,28 +183,11 @@ TEST(CairoCanvas, AFailingOutputFailsTheJob) {
 // Text drawn on sheets of the PNG driver, 60 x 60 mm at 10 pixels to the
 // millimetre, with a cell of 100 pixels (Liberation Mono: ascent 73.5, cap
 // height 58) and characters 60 pixels wide.
-class CairoText : public ::testing::Test {
+class CairoText : public DeviceScratchTest {
  protected:
   void SetUp() override {
-    if (const char* saved = getenv("TOLVANE_SYSTEM_PROFILE")) Saved = saved;
-    char pattern[] = "/tmp/tolvane_text_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    Dir = pattern;
-    Home = std::filesystem::current_path();
-    std::filesystem::current_path(Dir);
-    std::ofstream("system.ini") << "[Text]\npaper=60x60\nresolution=254\n"
-                                   "[Margins]\npaper=60x60\nresolution=254\nmargins=5\n";
-    setenv("TOLVANE_SYSTEM_PROFILE", (Dir / "system.ini").c_str(), 1);
-    ResetDeviceLayer();
-  }
-  void TearDown() override {
-    ResetDeviceLayer();
-    if (Saved)
-      setenv("TOLVANE_SYSTEM_PROFILE", Saved->c_str(), 1);
-    else
-      unsetenv("TOLVANE_SYSTEM_PROFILE");
-    std::filesystem::current_path(Home);
-    std::filesystem::remove_all(Dir);
+    EnterScratch("tolvane_text", "[Text]\npaper=60x60\nresolution=254\n"
+                                   "[Margins]\npaper=60x60\nresolution=254\nmargins=5\n");
   }
 
   struct TInk {
@@ -253,8 +237,6 @@ class CairoText : public ::testing::Test {
     return ink;
   }
 
-  std::optional<std::string> Saved;
-  std::filesystem::path Home, Dir;
 };
 
 TEST_F(CairoText, UprightTextHangsFromTheCellsTopLeftCorner) {

@@ -15,38 +15,19 @@
 #include <gtest/gtest.h>
 
 #include "device/device.h"
+#include "device_scratch.h"
 
 namespace tolvane {
 namespace {
 
 // Runs in a directory of its own, so that traces name their port "job.trace".
-class TraceDevice : public ::testing::Test {
+class TraceDevice : public DeviceScratchTest {
  protected:
   void SetUp() override {
-    if (const char* saved = getenv("TOLVANE_SYSTEM_PROFILE")) Saved = saved;
-    char pattern[] = "/tmp/tolvane_trace_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    Dir = pattern;
-    Home = std::filesystem::current_path();
-    std::filesystem::current_path(Dir);
-    std::ofstream("system.ini") << "[Trace]\nhorzsize=203\nhorzres=2400\nvertsize=287\n"
+    EnterScratch("tolvane_trace", "[Trace]\nhorzsize=203\nhorzres=2400\nvertsize=287\n"
                                    "vertres=3390\n[Offset]\npaper=Letter\n"
-                                   "resolution=300x600\nmargins=10,20,0,0\n";
-    setenv("TOLVANE_SYSTEM_PROFILE", (Dir / "system.ini").c_str(), 1);
-    ResetDeviceLayer();  // numbering from DC1 and F1, as in a fresh program
+                                   "resolution=300x600\nmargins=10,20,0,0\n");
   }
-  void TearDown() override {
-    ResetDeviceLayer();
-    if (Saved)
-      setenv("TOLVANE_SYSTEM_PROFILE", Saved->c_str(), 1);
-    else
-      unsetenv("TOLVANE_SYSTEM_PROFILE");
-    if (Dir.empty()) return;
-    std::filesystem::current_path(Home);
-    std::filesystem::remove_all(Dir);
-  }
-  std::optional<std::string> Saved;
-  std::filesystem::path Home, Dir;
 };
 
 HDC Open(const char* device = "Trace", const char* port = "job.trace") {
