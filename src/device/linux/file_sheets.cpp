@@ -68,6 +68,7 @@ cairo_surface_t* BeginFileSheet(TSheets& sheets, std::string& failure) {
 // Sheets stay nameless while the process may hold them open; past that
 // they wait under hidden names.
 bool KeepSheet(TSheetFiles& files, std::string& failure) {
+  if (!SettleOutputFile(files.Sheet, failure)) return false;
   size_t held = 0;
   for (const TOutputFile& file : files.Done) held += OutputFileHoldsDescriptor(file);
   if (held + 1 >= OpenOutputFileLimit() && !ParkOutputFile(files.Sheet, failure)) return false;

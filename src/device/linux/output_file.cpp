@@ -332,6 +332,13 @@ bool WriteOutputFile(TOutputFile& file, const void* data, size_t size) {
   return true;
 }
 
+bool SettleOutputFile(TOutputFile& file, std::string& failure) {
+  bool written = FlushOutputFile(file);
+  if (!written) failure = file.Error;
+  std::vector<uint8_t>().swap(file.Buffer);
+  return written;
+}
+
 bool ParkOutputFile(TOutputFile& file, std::string& failure) {
   if (file.Streamed || file.Descriptor < 0) return true;
   if (!FlushOutputFile(file)) {

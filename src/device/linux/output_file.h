@@ -37,6 +37,9 @@ struct TOutputFile {
 bool CreateOutputFile(TOutputFile& file, const std::string& target, std::string& failure);
 // Buffered; false once anything failed (the reason is kept for the commit).
 bool WriteOutputFile(TOutputFile& file, const void* data, size_t size);
+// Writes out what is buffered and lets the buffer go: a finished sheet that
+// waits for its commit holds nothing in memory. False once anything failed.
+bool SettleOutputFile(TOutputFile& file, std::string& failure);
 // Gives up the open descriptor but keeps the contents under a hidden name
 // until the commit or discard: for documents of more files than a process
 // may hold open.
