@@ -7,8 +7,8 @@
 
 namespace tolvane {
 
-// Tab stops are every eight columns; the mask also folds the column into
-// 15 bits, as the stop arithmetic always has.
+// Tab stops are every eight columns. The mask also folds the column below
+// 32768, which reports laid out for this grid rely on as much as on the stops.
 static void AdvanceToTabStop() {
   TPrintState& state = PrintState;
   int32_t stop = AddWrapped(state.Column, 8) & 0x7FF8;
