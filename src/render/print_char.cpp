@@ -7,8 +7,8 @@
 
 namespace tolvane {
 
-// Tab stops are every eight columns. The mask also folds the column below
-// 32768, which reports laid out for this grid rely on as much as on the stops.
+// Tab stops are every eight columns. The 15-bit mask keeps a tab past column
+// 32767 from counting on without bound: it lands back on a low stop.
 static void AdvanceToTabStop() {
   TPrintState& state = PrintState;
   int32_t stop = AddWrapped(state.Column, 8) & 0x7FF8;
