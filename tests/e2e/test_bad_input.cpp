@@ -255,7 +255,8 @@ TEST_F(BadInput, MalformedConversionValueFailsBeforeThePrinterOpens) {
 }
 
 TEST_F(BadInput, SizesThatOverflowTheDeviceFailTheJob) {
-  const std::string huge = "1" + std::string(190, '0');  // 1e190 tenths of a millimetre
+  std::string huge(191, '0');  // 1e190 tenths of a millimetre
+  huge[0] = '1';
   struct Case {
     const char* why;
     std::string sequences;
