@@ -286,6 +286,23 @@ class PaintedBitmaps : public DeviceScratchTest {
       return TColor{p[0], p[1], p[2]};
     }
   };
+  // Paints each of count sheets through the PNG driver of the printer
+  // Pictures, one sheet a paint call, into files named by pattern.
+  template <typename TPaintSheet>
+  static void PaintSheets(const char* pattern, size_t count, TPaintSheet paintSheet) {
+    HDC dc = CreateDCA("PNG", "Pictures", pattern, nullptr);
+    ASSERT_NE(dc, nullptr);
+    DOCINFOA info{sizeof(DOCINFOA), "Bitmaps", nullptr, nullptr, 0};
+    StartDocA(dc, &info);
+    for (size_t i = 0; i < count; ++i) {
+      StartPage(dc);
+      paintSheet(dc, i);
+      EndPage(dc);
+    }
+    EndDoc(dc);
+    DeleteDC(dc);
+  }
+
   static TSheet Load(const std::string& name) {
     TSheet sheet;
     int channels = 0;
@@ -299,18 +316,11 @@ class PaintedBitmaps : public DeviceScratchTest {
 
 TEST_F(PaintedBitmaps, EveryCaseLandsInItsRectangle) {
   std::vector<TCase> cases = Cases();
-  HDC dc = CreateDCA("PNG", "Pictures", "case-%02d.png", nullptr);
-  ASSERT_NE(dc, nullptr);
-  DOCINFOA info{sizeof(DOCINFOA), "Bitmaps", nullptr, nullptr, 0};
-  StartDocA(dc, &info);
-  for (const TCase& c : cases) {
-    StartPage(dc);
+  PaintSheets("case-%02d.png", cases.size(), [&](HDC dc, size_t i) {
+    const TCase& c = cases[i];
     // The job passes the header's height as it is, negative for top-down.
     EXPECT_EQ(Paint(dc, c.Dib, 40, 60, 80, 100, c.Dib.TopDown ? -2 : 2), 2) << c.Name;
-    EndPage(dc);
-  }
-  EndDoc(dc);
-  DeleteDC(dc);
+  });
   for (size_t i = 0; i < cases.size(); ++i) {
     SCOPED_TRACE(cases[i].Name);
     char name[32];
@@ -354,17 +364,10 @@ TEST_F(PaintedBitmaps, NegativeSizesMirror) {
       {"top-down with a positive height: upright", topDown, 0, 0, 100, 100, 2,
        {{{Red, Green}, {Blue, White}}}},
   };
-  HDC dc = CreateDCA("PNG", "Pictures", "mirror-%d.png", nullptr);
-  ASSERT_NE(dc, nullptr);
-  DOCINFOA info{sizeof(DOCINFOA), "Mirrors", nullptr, nullptr, 0};
-  StartDocA(dc, &info);
-  for (const Case& c : cases) {
-    StartPage(dc);
+  PaintSheets("mirror-%d.png", std::size(cases), [&](HDC dc, size_t i) {
+    const Case& c = cases[i];
     Paint(dc, c.dib, c.x, c.y, c.width, c.height, c.sourceHeight);
-    EndPage(dc);
-  }
-  EndDoc(dc);
-  DeleteDC(dc);
+  });
   int number = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
