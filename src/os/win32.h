@@ -187,4 +187,11 @@ std::FILE* OpenForSharedRead(const char* name);
 // message below it, so that the cause is not lost. Does nothing otherwise.
 void ReportFailureDetail(const std::string& message);
 
+// Says why something failed or fell back, for a person reading the console:
+// on Linux one line "tolvane: MESSAGE" on standard error, with control bytes
+// masked; on Windows nothing (the host reads only the exit code there, and
+// the program has no console of its own). The message says what was asked
+// and where it was looked for.
+void Diagnose(const std::string& message);
+
 }  // namespace tolvane
