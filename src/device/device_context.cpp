@@ -29,6 +29,13 @@ bool EqualNoCase(const char* a, const char* b) {
   return *a == *b;
 }
 
+std::string KnownDriverNames() {
+  std::string names;
+  for (const TDeviceBackend* const* backend = DeviceBackends(); *backend; ++backend)
+    if ((*backend)->Driver) names += (names.empty() ? "" : ", ") + std::string((*backend)->Driver);
+  return names;
+}
+
 const TDeviceBackend* FindBackend(const char* driver) {
   for (const TDeviceBackend* const* backend = DeviceBackends(); *backend; ++backend) {
     if (!(*backend)->Driver) return *backend;
@@ -72,7 +79,13 @@ bool IsLiveContext(HDC dc) {
 
 HDC CreateDCA(LPCSTR driver, LPCSTR device, LPCSTR port, const DEVMODEA* /*mode*/) {
   const TDeviceBackend* backend = FindBackend(OrEmpty(driver));
-  if (!backend) return nullptr;
+  if (!backend) {
+    // An empty driver is a printer that no entry names; the caller says so.
+    if (*OrEmpty(driver))
+      Diagnose("printer '" + std::string(OrEmpty(device)) + "' has the driver '" + driver +
+               "', which is none of " + KnownDriverNames());
+    return nullptr;
+  }
   auto dc = std::make_unique<TDeviceContext>();
   dc->Backend = backend;
   // The number is taken only when the output opens, so a failed creation

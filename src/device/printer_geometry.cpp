@@ -177,10 +177,12 @@ bool ParseMargins(const std::string& value, TPrinterGeometry& geometry) {
 }
 
 // A whole number from 0 up to limit; value is left alone otherwise.
-void ParseCount(const std::string& text, int64_t limit, int32_t& value) {
+bool ParseCount(const std::string& text, int64_t limit, int32_t& value) {
   TCursor cursor{text.c_str()};
   int64_t result = 0;
-  if (ReadWhole(cursor, limit, result) && AtEnd(cursor)) value = static_cast<int32_t>(result);
+  if (!ReadWhole(cursor, limit, result) || !AtEnd(cursor)) return false;
+  value = static_cast<int32_t>(result);
+  return true;
 }
 
 int64_t PrintableMicro(int64_t sheet, int64_t before, int64_t after) {
@@ -215,12 +217,32 @@ void DerivePrintableArea(TPrinterGeometry& geometry) {
   geometry.VertRes = MicrometresToPixels(height, geometry.DpiY);
 }
 
+// A value that does not read leaves what was there; the user hears of it,
+// since the sheets then come out at another size than the one written.
+void ReportUnread(const std::string& device, const char* key, const std::string& value,
+                  const char* expected) {
+  Diagnose("printer '" + device + "': " + key + "=" + value + " in its profile section is not " +
+           expected + "; it is left out");
+}
+
+void ParseKey(const std::string& device, const char* key, const char* expected,
+              bool (*parse)(const std::string&, TPrinterGeometry&), TPrinterGeometry& geometry) {
+  std::string value = ReadKey(device, key);
+  if (!value.empty() && !parse(value, geometry)) ReportUnread(device, key, value, expected);
+}
+
+void ParseCountKey(const std::string& device, const char* key, int64_t limit, int32_t& count) {
+  std::string value = ReadKey(device, key);
+  if (!value.empty() && !ParseCount(value, limit, count))
+    ReportUnread(device, key, value, "a whole number");
+}
+
 void ApplyOverrides(const std::string& device, TPrinterGeometry& geometry) {
   const int64_t limit = std::numeric_limits<int32_t>::max();
-  ParseCount(ReadKey(device, "horzsize"), limit, geometry.HorzSize);
-  ParseCount(ReadKey(device, "vertsize"), limit, geometry.VertSize);
-  ParseCount(ReadKey(device, "horzres"), limit, geometry.HorzRes);
-  ParseCount(ReadKey(device, "vertres"), limit, geometry.VertRes);
+  ParseCountKey(device, "horzsize", limit, geometry.HorzSize);
+  ParseCountKey(device, "vertsize", limit, geometry.VertSize);
+  ParseCountKey(device, "horzres", limit, geometry.HorzRes);
+  ParseCountKey(device, "vertres", limit, geometry.VertRes);
 }
 
 }  // namespace
@@ -241,10 +263,12 @@ TPrinterGeometry ReadPrinterGeometry(const std::string& device, const TPrinterGe
   TPrinterGeometry geometry = printer;
   // Each parser changes the geometry only when its whole value is good, so
   // one typing error costs that key alone.
-  ParsePaper(ReadKey(device, "paper"), geometry);
-  ParseResolution(ReadKey(device, "resolution"), geometry);
-  ParseMargins(ReadKey(device, "margins"), geometry);
-  ParseCount(ReadKey(device, "codepage"), 65535, geometry.CodePage);
+  ParseKey(device, "paper", "a paper size (A3, A4, A5, Letter, Legal or WxH in mm)", ParsePaper,
+           geometry);
+  ParseKey(device, "resolution", "a resolution (DPI or XxY)", ParseResolution, geometry);
+  ParseKey(device, "margins", "one margin or four in mm (left,top,right,bottom)", ParseMargins,
+           geometry);
+  ParseCountKey(device, "codepage", 65535, geometry.CodePage);
   if (geometry.CodePage == 0) geometry.CodePage = DefaultCodePage;
   DerivePrintableArea(geometry);
   ApplyOverrides(device, geometry);

@@ -4,6 +4,7 @@
 // a failure is what one wants to read.
 #include <cinttypes>
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -79,7 +80,11 @@ std::string FontDescription(const LOGFONTA& font) {
 bool TraceOpen(TDeviceContext* dc) {
   bool shared = dc->Port == "-";
   std::FILE* file = shared ? stdout : std::fopen(dc->Port.c_str(), "wb");
-  if (!file) return false;
+  if (!file) {
+    Diagnose("printer '" + dc->Device + "' (driver TRACE): cannot write the trace '" + dc->Port +
+             "': " + std::strerror(errno));
+    return false;
+  }
   dc->Data = new TTrace{file, shared};
   WriteLine(dc, "CreateDCA " + Quoted(dc->Driver) + " " + Quoted(dc->Device) + " " +
                     Quoted(dc->Port) + " -> DC" + std::to_string(dc->Number));

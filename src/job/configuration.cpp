@@ -3,10 +3,16 @@
 #include <cstring>
 #include <string>
 
+#include "stream/failure_place.h"
 #include "stream/fields.h"
 #include "tolvane_state.h"
 
 namespace tolvane {
+
+static int32_t ReadConversionValue(const std::string& key) {
+  SetFailureSource(ConfigPath + ", [conversion] " + key + "=" + ProfileBuffer);
+  return FieldToInt(ProfileBuffer);
+}
 
 // Each byte maps to the byte its entry names; without an entry it stays
 // itself. Keys are plain decimal: "65" is looked up, never "065".
@@ -19,7 +25,7 @@ static void ReadConversionTable() {
     if (ProfileBuffer[0] == 0)
       ConversionTable[byte] = static_cast<uint8_t>(byte);
     else
-      ConversionTable[byte] = static_cast<uint8_t>(FieldToInt(ProfileBuffer) & 0xFF);
+      ConversionTable[byte] = static_cast<uint8_t>(ReadConversionValue(key) & 0xFF);
   }
 }
 

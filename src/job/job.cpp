@@ -1,10 +1,15 @@
 #include "job/job.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <new>
 
 #include "job/configuration.h"
+#include "job/job_report.h"
+#include "job/options.h"
 #include "job/printer.h"
+#include "job/progress.h"
+#include "stream/failure_place.h"
 #include "stream/fields.h"
 #include "stream/print_stream.h"
 #include "tolvane_state.h"
@@ -18,7 +23,7 @@ static const int32_t NoLastPage = 0x7FFF;
 static DOCINFOA JobDocInfo;
 static bool DocumentStarted;
 
-static void LocateConfiguration() {
+void LocateConfiguration() {
   std::string program = GetProgramPath();
   size_t separator = program.rfind(PathSeparator());
   ProgramDir = separator == std::string::npos ? std::string() : program.substr(0, separator);
@@ -27,9 +32,16 @@ static void LocateConfiguration() {
 
 // Page arguments are read leniently: text without a number is 0, and no
 // check of the range follows.
+static int32_t ReadPageArgument(const std::vector<std::string>& arguments, size_t index,
+                                const char* which, int32_t absent) {
+  if (arguments.size() <= index) return absent;
+  SetFailureSource(std::string("the ") + which + " page argument '" + arguments[index] + "'");
+  return FieldToInt(arguments[index]);
+}
+
 static void ReadPageRange(const std::vector<std::string>& arguments) {
-  PrintState.FirstPage = arguments.size() >= 2 ? FieldToInt(arguments[1]) : 1;
-  PrintState.LastPage = arguments.size() >= 3 ? FieldToInt(arguments[2]) : NoLastPage;
+  PrintState.FirstPage = ReadPageArgument(arguments, 1, "first", 1);
+  PrintState.LastPage = ReadPageArgument(arguments, 2, "last", NoLastPage);
 }
 
 static void ReleasePrinter() {
@@ -43,52 +55,43 @@ static int RunJob(const std::vector<std::string>& arguments) {
   LocateConfiguration();
   ReadConfiguration();
   PrintFileName = arguments[0];
-  if (PrintFileName.empty()) return ExitNoFileName;
+  if (PrintFileName.empty()) {
+    Diagnose("the print file name is empty");
+    return ExitNoFileName;
+  }
   ReadPageRange(arguments);
   OpenJobPrinter();
   StartDocA(PrintState.PrinterDC, &JobDocInfo);
   DocumentStarted = true;
   PrintState.CurrentPage = 1;
+  StartProgress();
   if (PrintStream(PrintState.PrinterDC, PrintFileName)) {
     EndDoc(PrintState.PrinterDC);
     ReleasePrinter();
+    ReportPrintedDocument();
     return ExitPrinted;
   }
+  int error = errno;
   AbortDoc(PrintState.PrinterDC);
   ReleasePrinter();
+  DiagnoseUnreadablePrintFile(PrintFileName, error);
   return ExitUnreadable;
 }
 
 int JobFailureHandler(const std::string& message) {
+  EndProgress();
+  std::string place = FailurePlace();
+  SetWarningDetail(place.empty() ? message : place + ": " + message);
   MessageBoxA(nullptr, FailureText, WarningCaption, MB_OK | MB_ICONWARNING);
-  ReportFailureDetail(message);
   // A failed job must not look printed, nor leave half a document behind.
   if (DocumentStarted) AbortDoc(PrintState.PrinterDC);
   if (PrintState.PrinterDC) ReleasePrinter();
   return ExitFailed;
 }
 
-static bool AnswerInformationRequest(const std::vector<std::string>& arguments) {
-  if (arguments.size() != 1) return false;
-  if (arguments[0] == "--version") {
-    std::printf("tolvane %s\n", TOLVANE_VERSION);
-    return true;
-  }
-  if (arguments[0] == "--help") {
-    std::printf(
-        "Usage: tolvane FILE FIRST [LAST]\n"
-        "Prints the pages FIRST to LAST (default 32767) of the print file FILE on the\n"
-        "printer that tolvane.ini beside the program names, or on the default printer.\n"
-        "Exit codes: 0 printed, 1 the job failed, 2 no printer, 3 no file name,\n"
-        "55 the print file cannot be opened.\n");
-    return true;
-  }
-  return false;
-}
-
 int TolvaneMain(const std::vector<std::string>& arguments) {
-  if (AnswerInformationRequest(arguments)) return ExitPrinted;
-  if (arguments.size() < 2) return ExitPrinted;
+  int optionExit = ExitPrinted;
+  if (AnswerOptions(arguments, optionExit)) return optionExit;
   try {
     return RunJob(arguments);
   } catch (const TJobExit& exit) {

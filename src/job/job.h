@@ -22,6 +22,9 @@ struct TJobExit {
   int Code;
 };
 
+// Finds the program's directory and the configuration file in it.
+void LocateConfiguration();
+
 // Runs one job for the arguments after the program's name; returns the exit
 // code.
 int TolvaneMain(const std::vector<std::string>& arguments);

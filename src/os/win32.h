@@ -187,11 +187,45 @@ std::FILE* OpenForSharedRead(const char* name);
 // message below it, so that the cause is not lost. Does nothing otherwise.
 void ReportFailureDetail(const std::string& message);
 
+// The failure's own message, shown below the text of the next warning box:
+// in the dialog, or as the line after it on the console. Nothing on Windows,
+// whose box keeps its fixed text.
+void SetWarningDetail(const std::string& detail);
+
+// Where the printers are looked for, for a diagnostic about a printer name
+// that none of them answers: "the system printer profile /etc/...".
+std::string PrinterSearchPlaces();
+
+// A printer that a job could name, with its entry ("DRIVER,PORT") and where
+// the entry comes from.
+struct TKnownPrinter {
+  std::string Name;
+  std::string Entry;
+  std::string Source;
+};
+// The printers in the order their sources are asked; defaultName is the
+// default printer (empty when none is named anywhere) and defaultSource
+// where it is named.
+std::vector<TKnownPrinter> ListKnownPrinters(std::string& defaultName, std::string& defaultSource);
+
+// The installed face that a font name gives, as the user would look it up
+// ("Liberation Mono Regular, /usr/share/fonts/...").
+std::string DescribeFontFace(const std::string& face);
+
+// Whether a person watches standard error (a terminal), and one line there
+// that is written over in place; an empty line clears it. Never on Windows.
+bool StandardErrorIsTerminal();
+void ShowProgressLine(const std::string& line);
+
 // Says why something failed or fell back, for a person reading the console:
 // on Linux one line "tolvane: MESSAGE" on standard error, with control bytes
 // masked; on Windows nothing (the host reads only the exit code there, and
 // the program has no console of its own). The message says what was asked
 // and where it was looked for.
 void Diagnose(const std::string& message);
+
+// How many diagnostics this run has given (also on Windows, where they are
+// not shown), so that a check can count the fallbacks it met.
+int DiagnosticsGiven();
 
 }  // namespace tolvane

@@ -2,10 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <new>
 
 #include "render/dib_layout.h"
+#include "render/logo_report.h"
 #include "render/page.h"
 #include "render/units.h"
 #include "stream/fields.h"
@@ -102,8 +104,10 @@ void DrawLogo() {
   BeginPageIfPending();
   std::string name = NextField("", ',');
   TLogoResources logo;
+  errno = 0;
   logo.File = name.empty() ? nullptr : OpenForSharedRead(name.c_str());
   if (!logo.File) {
+    SetWarningDetail(MissingLogoDetail(name, errno));
     WarnLogo(MissingLogoText);
     return;
   }
@@ -117,8 +121,8 @@ void DrawLogo() {
   }
   ReleaseLogo(logo);
   if (failure.empty()) return;
+  SetWarningDetail("logo file '" + name + "': " + failure);
   WarnLogo(LogoFailureText);
-  ReportFailureDetail(failure);
 }
 
 }  // namespace tolvane

@@ -3,10 +3,13 @@
 
 namespace tolvane {
 
+int64_t SheetsBegun = 0;
+
 void BeginPageIfPending() {
   TPrintState& state = PrintState;
   if (state.PageStartPending == 0) return;
   StartPage(state.PrinterDC);
+  SheetsBegun++;
   SetBkMode(state.PrinterDC, TRANSPARENT);
   // Some devices reset the context at a page start, so the font is built anew.
   SelectJobFont();

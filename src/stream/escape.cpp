@@ -4,6 +4,7 @@
 #include <string>
 
 #include "stream/commands.h"
+#include "stream/failure_place.h"
 #include "tolvane_state.h"
 
 namespace tolvane {
@@ -37,7 +38,9 @@ size_t ExpandSequence(const char* text, size_t length) {
   std::string command = value;
   if (hasArguments) command += "," + arguments;
   if (command.size() > CommandLimit) command.resize(CommandLimit);
+  SetFailureSequence(text[1], command);
   ExecuteCommand(command);
+  ClearFailureSequence();
   return taken;
 }
 

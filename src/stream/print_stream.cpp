@@ -7,10 +7,13 @@
 #include "render/units.h"
 #include "stream/commands.h"
 #include "stream/escape.h"
+#include "stream/failure_place.h"
 #include "stream/line_reader.h"
 #include "tolvane_state.h"
 
 namespace tolvane {
+
+void (*StreamLineHook)() = nullptr;
 
 static const uint8_t FormFeed = 12;
 static const uint8_t Escape = 27;
@@ -89,14 +92,19 @@ bool PrintStream(HDC printer, const std::string& fileName) {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenForSharedRead(fileName.c_str()),
                                                         std::fclose);
   if (!file) return false;
+  SetFailureSource(fileName);
   StartStream(printer);
   auto reader = std::make_unique<TLineReader>();
   OpenLineReader(*reader, file.get());
   std::string line;
+  int64_t number = 1;
+  SetFailureLine(number);
   while (ReadLine(*reader, line)) {
     PrintLine(printer, line);
     EndLine();
     BreakPageIfFull(printer);
+    SetFailureLine(++number);
+    if (StreamLineHook) StreamLineHook();
   }
   EndStream(printer);
   return true;

@@ -11,4 +11,7 @@ namespace tolvane {
 // cannot be opened (then nothing else has been done).
 bool PrintStream(HDC printer, const std::string& fileName);
 
+// Called after every line the stream has read, when set: the job's progress.
+extern void (*StreamLineHook)();
+
 }  // namespace tolvane

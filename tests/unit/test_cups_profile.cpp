@@ -19,7 +19,7 @@
 
 #include "../e2e/cups_test_queue.h"
 #include "device/linux/cups_geometry.h"
-#include "device/linux/cups_scheduler.h"
+#include "os/linux/cups_scheduler.h"
 #include "os/win32.h"
 
 namespace tolvane {

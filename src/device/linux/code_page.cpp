@@ -4,6 +4,9 @@
 
 #include <map>
 #include <memory>
+#include <string>
+
+#include "os/win32.h"
 
 namespace tolvane {
 
@@ -76,6 +79,8 @@ const TCodePageTable& CodePageTable(int32_t codePage) {
   if (found != tables.end()) return *found->second;
   auto table = std::make_unique<TCodePageTable>();
   if (!BuildTable(codePage, *table)) {
+    Diagnose("code page " + std::to_string(codePage) + " is not known to iconv (as " +
+             table->Charset + "); the bytes are drawn as code page 1252");
     if (codePage == FallbackCodePage || !BuildTable(FallbackCodePage, *table)) {
       // Not even 1252 converts: bytes are taken as Latin-1.
       for (int byte = 0; byte < 256; ++byte) table->Character[byte] = char32_t(byte);

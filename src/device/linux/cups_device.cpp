@@ -13,7 +13,7 @@
 #include "device/linux/cairo_device.h"
 #include "device/linux/cups_geometry.h"
 #include "device/linux/cups_job.h"
-#include "device/linux/cups_scheduler.h"
+#include "os/linux/cups_scheduler.h"
 #include "device/linux/paged_sheets.h"
 
 namespace tolvane {
@@ -96,13 +96,26 @@ TCupsJobOptions JobOptions(const TPrinterGeometry& queue, const TPrinterGeometry
 // A queue that does not exist, or that takes no jobs now, is an output that
 // cannot be opened.
 bool CupsOpen(TDeviceContext* dc) {
+  std::string printer = "printer '" + dc->Device + "' (driver CUPS): ";
   cups_dest_t* dest = FindCupsDestination(dc->Device);
-  if (dest == nullptr) return false;
+  if (dest == nullptr) {
+    Diagnose(printer + (CupsSchedulerAnswers() ? "the CUPS scheduler at " + CupsServerName() +
+                                                     " has no queue of that name"
+                                               : "no CUPS scheduler answers at " +
+                                                     CupsServerName()));
+    return false;
+  }
   const char* accepting = cupsGetOption("printer-is-accepting-jobs", dest->num_options,
                                         dest->options);
-  if (accepting != nullptr && std::string(accepting) == "false") return false;
+  if (accepting != nullptr && std::string(accepting) == "false") {
+    Diagnose(printer + "the queue does not accept jobs now (see lpstat -p " + dest->name + ")");
+    return false;
+  }
   TCupsConnection connection;
-  if (!ConnectForQuestions(connection, OpenTime)) return false;
+  if (!ConnectForQuestions(connection, OpenTime)) {
+    Diagnose(printer + "no CUPS scheduler answers at " + CupsServerName());
+    return false;
+  }
   TPrinterGeometry queue = ReadCupsQueueGeometry(connection.Http, dest);
   CloseCupsConnection(connection);
   dc->Geometry = ReadPrinterGeometry(dc->Device, queue);

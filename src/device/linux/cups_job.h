@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "device/linux/cups_scheduler.h"
+#include "os/linux/cups_scheduler.h"
 
 namespace tolvane {
 

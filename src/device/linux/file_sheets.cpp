@@ -19,7 +19,11 @@ cairo_status_t WriteToSheet(void* closure, const unsigned char* data, unsigned i
 
 bool NameSheet(const TSheetFiles& files, int number, std::string& name, std::string& failure) {
   if (SheetFileName(files.Pattern, number, name)) return true;
-  failure = "the output pattern " + files.Pattern + " names no files";
+  failure = "the output pattern '" + files.Pattern + "' " +
+            (files.Pattern.empty() || files.Pattern == "-"
+                 ? "names no files (one file per sheet needs a path such as sheet.png)"
+                 : "names no files: it may hold one integer conversion (%d, %03d, %i, %u) and "
+                   "%% for a percent sign");
   return false;
 }
 
@@ -120,8 +124,8 @@ void ReleaseFiles(TSheets& sheets) {
   sheets.Data = nullptr;
 }
 
-bool StartFirstFile(TSheetFiles& files) {
-  std::string name, failure;
+bool StartFirstFile(TSheetFiles& files, std::string& failure) {
+  std::string name;
   if (!NameSheet(files, 1, name, failure)) return false;
   // Holding sheets open needs descriptors; ask for the room once, early.
   OpenOutputFileLimit();
@@ -140,7 +144,10 @@ bool OpenSheetFiles(TDeviceContext* dc, const TSheetFormat* format) {
   files->Geometry = dc->Geometry;
   files->Pattern = dc->Port;
   TSheets sheets{&SheetFilesKind, files, format->InPoints};
-  if (!StartFirstFile(*files)) {
+  std::string failure;
+  if (!StartFirstFile(*files, failure)) {
+    Diagnose("printer '" + dc->Device + "' (driver " + dc->Driver + ", output '" + dc->Port +
+             "'): " + failure);
     ReleaseFiles(sheets);
     return false;
   }

@@ -10,7 +10,12 @@ namespace tolvane {
 
 // Names and paths may come from the print file or the configuration; control
 // bytes are masked so that they cannot move the terminal's cursor or colours.
+static int Given = 0;
+
+int DiagnosticsGiven() { return Given; }
+
 void Diagnose(const std::string& message) {
+  Given++;
   std::string line = "tolvane: " + message;
   for (char& c : line) {
     unsigned char byte = static_cast<unsigned char>(c);

@@ -29,6 +29,17 @@ const int AnsweredOk = 1;  // IDOK: the only button the warning has
 // own message may follow it.
 bool LastWarningOnConsole = false;
 
+// What the next warning shows below its text.
+std::string PendingDetail;
+
+std::string MaskControls(std::string text) {
+  for (char& c : text) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = '?';
+  }
+  return text;
+}
+
 bool IsSet(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr && value[0] != '\0';
@@ -86,20 +97,45 @@ std::string FindOnPath(const char* program) {
   return std::string();
 }
 
-void WaitFor(pid_t child) {
+int WaitFor(pid_t child) {
   int status = 0;
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
+  return status;
 }
 
-bool SpawnQuietly(const std::string& program, char** arguments, pid_t& child) {
+// Standard output goes nowhere; standard error comes back through
+// errorPipe, which tells a dialog that could not open from one closed.
+bool SpawnQuietly(const std::string& program, char** arguments, pid_t& child, int errorPipe) {
   posix_spawn_file_actions_t actions;
   if (posix_spawn_file_actions_init(&actions) != 0) return false;
   bool ok = posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0) == 0 &&
-            posix_spawn_file_actions_adddup2(&actions, 1, 2) == 0 &&
+            posix_spawn_file_actions_adddup2(&actions, errorPipe, 2) == 0 &&
             posix_spawn(&child, program.c_str(), &actions, nullptr, arguments, environ) == 0;
   posix_spawn_file_actions_destroy(&actions);
   return ok;
+}
+
+// Reads what the child says on standard error, to its end.
+std::string Drain(int fd) {
+  std::string text;
+  char chunk[512];
+  for (;;) {
+    ssize_t got = read(fd, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    if (text.size() < 4096) text.append(chunk, static_cast<size_t>(got));
+  }
+  return text;
+}
+
+// zenity answers 0 for OK and 1 for a dialog closed without it; a display
+// that cannot be opened also gives 1, but with a complaint on standard
+// error. Anything else, or a signal, means no one saw the warning.
+bool DialogWasShown(int status, const std::string& complaint) {
+  if (!WIFEXITED(status)) return false;
+  if (WEXITSTATUS(status) == 0) return true;
+  return WEXITSTATUS(status) == 1 && complaint.empty();
 }
 
 // False when there is no graphical session or no zenity to show the dialog.
@@ -111,33 +147,42 @@ bool ShowDialog(const std::string& text, const std::string& caption) {
   std::string body = "--text=" + ConvertOrKeep(text, "UTF-8");
   char* arguments[] = {program.data(), const_cast<char*>("--warning"),
                        const_cast<char*>("--no-markup"), title.data(), body.data(), nullptr};
+  int errorPipe[2];
+  if (pipe2(errorPipe, O_CLOEXEC) != 0) return false;
   pid_t child = 0;
-  if (!SpawnQuietly(program, arguments, child)) return false;
-  WaitFor(child);
-  return true;
+  bool spawned = SpawnQuietly(program, arguments, child, errorPipe[1]);
+  close(errorPipe[1]);
+  std::string complaint = spawned ? Drain(errorPipe[0]) : "";
+  close(errorPipe[0]);
+  if (!spawned) return false;
+  return DialogWasShown(WaitFor(child), complaint);
 }
 
 }  // namespace
 
+// The detail is the failure's own text, not a message of code page 1250:
+// it stays as it is, with control bytes masked.
 int MessageBoxA(HWND /*owner*/, LPCSTR text, LPCSTR caption, UINT /*style*/) {
   std::string body = text != nullptr ? text : "";
   std::string title = caption != nullptr ? caption : "";
-  LastWarningOnConsole = !ShowDialog(body, title);
-  if (LastWarningOnConsole) WriteConsoleLine(title + ": " + body);
+  std::string detail = MaskControls(PendingDetail);
+  PendingDetail.clear();
+  std::string shown = detail.empty() ? body : body + "\n\n" + detail;
+  LastWarningOnConsole = !ShowDialog(shown, title);
+  if (LastWarningOnConsole) {
+    WriteConsoleLine(title + ": " + body);
+    if (!detail.empty()) WriteConsoleLine(detail);
+  }
   return AnsweredOk;
 }
+
+void SetWarningDetail(const std::string& detail) { PendingDetail = detail; }
 
 // The message comes from deep inside the job and may carry bytes of the
 // print file; control bytes are masked so that they cannot move the
 // terminal's cursor or colours.
 void ReportFailureDetail(const std::string& message) {
-  if (!LastWarningOnConsole) return;
-  std::string masked = message;
-  for (char& c : masked) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) c = '?';
-  }
-  WriteConsoleLine(masked);
+  if (LastWarningOnConsole) WriteConsoleLine(MaskControls(message));
 }
 
 }  // namespace tolvane

@@ -11,15 +11,13 @@
 
 namespace tolvane {
 
-namespace {
-
-const char* const DefaultSystemProfilePath = "/etc/tolvane/system.ini";
-
 // Users without root (and the tests) point the program at a file of their own.
 const char* SystemProfilePath() {
   const char* path = std::getenv("TOLVANE_SYSTEM_PROFILE");
-  return path != nullptr && path[0] != '\0' ? path : DefaultSystemProfilePath;
+  return path != nullptr && path[0] != '\0' ? path : "/etc/tolvane/system.ini";
 }
+
+namespace {
 
 bool IsPrinterListEntry(const std::string& section, const std::string& key) {
   return SameNameIgnoringCase(section, "Devices") ||

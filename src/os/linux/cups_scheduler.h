@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 namespace tolvane {
 
@@ -46,6 +47,15 @@ cups_dest_t* DefaultCupsDestination();
 // What a destination's printer list entry names as its port: the queue's
 // device URI, else its name.
 std::string CupsDestinationPort(const cups_dest_t& dest);
+
+// Whether a scheduler took the connection when the destinations were read.
+bool CupsSchedulerAnswers();
+
+// The scheduler that libcups asks: "localhost:631", or its socket's path.
+std::string CupsServerName();
+
+// The names of the queues, instances left out.
+std::vector<std::string> CupsQueueNames();
 
 // Forgets the destinations read so far, so the next question reads them
 // again (tests change the scheduler and the environment between questions).

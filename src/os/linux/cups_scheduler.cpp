@@ -1,11 +1,12 @@
 // Connections to the CUPS scheduler with bounded waits, and the destinations
 // read once per run.
-#include "device/linux/cups_scheduler.h"
+#include "os/linux/cups_scheduler.h"
 
 #include <cups/cups.h>
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 namespace tolvane {
 
@@ -52,6 +53,7 @@ bool Connect(TCupsConnection& connection, milliseconds connect, milliseconds wai
 // behind a caller that still holds a destination at exit.
 struct TDestinations {
   bool Read = false;
+  bool Answered = false;  // a scheduler took the connection
   int Count = 0;
   cups_dest_t* List = nullptr;
 };
@@ -66,7 +68,8 @@ TDestinations& Destinations() {
   if (!destinations.Read) {
     destinations.Read = true;  // also when nothing answers: asked once per run
     TCupsConnection connection;
-    if (ConnectForQuestions(connection, QuestionTime))
+    destinations.Answered = ConnectForQuestions(connection, QuestionTime);
+    if (destinations.Answered)
       destinations.Count = cupsGetDests2(connection.Http, &destinations.List);
     CloseCupsConnection(connection);
     if (destinations.Count < 0) destinations.Count = 0;
@@ -105,6 +108,22 @@ cups_dest_t* DefaultCupsDestination() {
 std::string CupsDestinationPort(const cups_dest_t& dest) {
   const char* uri = cupsGetOption("device-uri", dest.num_options, dest.options);
   return uri != nullptr && uri[0] != '\0' ? uri : dest.name;
+}
+
+bool CupsSchedulerAnswers() { return Destinations().Answered; }
+
+std::string CupsServerName() {
+  std::string server = cupsServer();
+  if (!server.empty() && server[0] == '/') return server;
+  return server + ":" + std::to_string(ippPort());
+}
+
+std::vector<std::string> CupsQueueNames() {
+  TDestinations& destinations = Destinations();
+  std::vector<std::string> names;
+  for (int i = 0; i < destinations.Count; i++)
+    if (destinations.List[i].instance == nullptr) names.push_back(destinations.List[i].name);
+  return names;
 }
 
 void ForgetCupsDestinations() {
