@@ -98,8 +98,9 @@ void CheckPrintFile(const std::string& name) {
     return;
   }
   std::map<unsigned char, TLetterUse> letters;
-  int64_t pages = 1, line = 1;
+  int64_t pages = 1, line = 1, lines = 0;
   for (int c = file.get(); c != EOF && c != EndOfFile; c = file.get()) {
+    lines = line;
     if (c == '\n') line++;
     if (c == FormFeed) pages++;
     if (c == Escape) {
@@ -113,8 +114,8 @@ void CheckPrintFile(const std::string& name) {
     }
   }
   ShowSetting("print file", name + ": " + std::to_string(pages) +
-                                (pages == 1 ? " page, " : " pages, ") + std::to_string(line) +
-                                " lines");
+                                (pages == 1 ? " page, " : " pages, ") + std::to_string(lines) +
+                                (lines == 1 ? " line" : " lines"));
   for (const auto& [letter, use] : letters) {
     if (HasSequence(static_cast<char>(letter))) continue;
     std::string shown = letter > 32 && letter < 127 ? std::string(1, static_cast<char>(letter))

@@ -136,8 +136,6 @@ void CheckConversion(const TIniLine& line) {
     int32_t value = FieldToInt(line.Value);
     if (value < 0 || value > 255)
       ShowProblem(where + ": " + std::to_string(value) + " wraps to " + std::to_string(value & 0xFF));
-    if (line.Value.find_first_of("+-0123456789") != 0)
-      ShowProblem(where + ": a value without digits maps the byte to 0");
   } catch (const TJobFailure&) {
   }
 }
