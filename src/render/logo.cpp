@@ -121,7 +121,7 @@ void DrawLogo() {
   }
   ReleaseLogo(logo);
   if (failure.empty()) return;
-  SetWarningDetail("logo file '" + name + "': " + failure);
+  SetWarningDetail("drawing the logo '" + name + "': " + failure);
   WarnLogo(LogoFailureText);
 }
 

@@ -2,6 +2,7 @@
 // and the trace on each way out.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -13,9 +14,11 @@ namespace {
 // stream began.
 std::string AbortedBeforeTheStream() { return TraceOpening() + "AbortDoc\nDeleteDC\n"; }
 
-std::string IntegerFailure(const std::string& run) {
-  return std::string(FailureWarning) + "'" + run + "' is not a valid integer value\n";
+// The warning's second line names where the malformed number stands.
+std::string IntegerFailure(const std::string& place, const std::string& run) {
+  return std::string(FailureWarning) + place + ": '" + run + "' is not a valid integer value\n";
 }
+
 
 std::string Joined(const std::vector<std::string>& arguments) {
   std::string text;
@@ -43,30 +46,39 @@ class ExitCodes : public HostTest {
   }
 };
 
-TEST_F(ExitCodes, FewerThanTwoArgumentsReadNothingAndPrintNothing) {
+TEST_F(ExitCodes, FewerThanTwoArgumentsReadNothingAndPrintOnlyAUsageLine) {
   // Were the configuration read, its broken conversion value would fail the
   // job with a warning and exit code 1.
   WriteConfiguration("[conversion]\n65=1-2\n");
-  std::vector<std::vector<std::string>> cases = {
-      {},
-      {"report.txt"},
-      {"", "1"},
-      {"report.txt", ""},
-      {"", "report.txt", ""},
+  const std::string usage = "usage: tolvane FILE FIRST [LAST]";
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string said;
+  } cases[] = {
+      {{}, "tolvane: " + usage},
+      {{"report.txt"}, "tolvane: no page range for 'report.txt' (to print it all: tolvane report.txt 1); "},
+      {{"", "1"}, "tolvane: no page range for '1'"},
+      {{"report.txt", ""}, "tolvane: no page range for 'report.txt'"},
+      {{"", "report.txt", ""}, "tolvane: no page range for 'report.txt'"},
+      {{"--frobnicate"}, "tolvane: unknown option '--frobnicate'; " + usage},
+      {{"-x"}, "tolvane: unknown option '-x'"},
+      {{"-"}, "tolvane: no page range for '-'"},
   };
-  for (const auto& arguments : cases) {
-    SCOPED_TRACE(Joined(arguments));
-    TJobResult job = Run(arguments);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Joined(c.arguments));
+    TJobResult job = Run(c.arguments);
     EXPECT_EQ(job.ExitCode, 0);
     EXPECT_FALSE(job.TraceWritten);
-    EXPECT_EQ(job.Errors, "");
+    EXPECT_EQ(job.Errors.rfind(c.said, 0), 0u) << job.Errors;
+    EXPECT_NE(job.Errors.find(usage), std::string::npos);
+    EXPECT_EQ(std::count(job.Errors.begin(), job.Errors.end(), '\n'), 1);
     EXPECT_EQ(job.Output, "");
   }
 }
 
 TEST_F(ExitCodes, HelpAndVersionAloneAnswerOnStandardOutput) {
   WriteConfiguration("[conversion]\n65=1-2\n");
-  for (const char* request : {"--help", "--version"}) {
+  for (const char* request : {"--help", "--version", "-h", "-V"}) {
     SCOPED_TRACE(request);
     TJobResult job = Run({request});
     EXPECT_EQ(job.ExitCode, 0);
@@ -86,7 +98,8 @@ TEST_F(ExitCodes, HelpAndVersionAloneAnswerOnStandardOutput) {
   job = Run({"--version", "--help"});
   EXPECT_EQ(job.ExitCode, 1);
   EXPECT_FALSE(job.TraceWritten);
-  EXPECT_EQ(job.Errors, IntegerFailure("--"));
+  EXPECT_EQ(job.Errors, std::string(FailureWarning) +
+                            "the first page argument '--help': '--' is not a valid integer value\n");
   EXPECT_EQ(job.Output, "");
 }
 
@@ -109,27 +122,42 @@ TEST_F(ExitCodes, EmptyArgumentsAreSkippedWhereverTheyStand) {
   }
 }
 
-TEST_F(ExitCodes, NoDeviceContextEndsWithCodeTwoAndNothingElse) {
+TEST_F(ExitCodes, NoDeviceContextEndsWithCodeTwoAndSaysWhy) {
+  const std::string longName(120, 'c');
   struct Case {
     const char* why;
     std::string systemProfile;
     std::string configuration;
     const char* mustNotExist;  // the output the printer would have made
+    std::vector<std::string> said;  // parts of the diagnostic
   } cases[] = {
       {"unknown driver of the default printer",
-       "[windows]\ndevice=Nowhere,NODRIVER,out.txt\n", "", "out.txt"},
+       "[windows]\ndevice=Nowhere,NODRIVER,out.txt\n", "", "out.txt",
+       {"printer 'Nowhere'", "driver 'NODRIVER'", "PDF, PS, SVG, PNG, CUPS"}},
       {"empty driver of the default printer", "[windows]\ndevice=Nowhere,,out.txt\n", "",
-       "out.txt"},
+       "out.txt", {"default printer 'Nowhere' is not known", "system.ini", "built-in printers"}},
       {"trace output that cannot be opened",
-       "[windows]\ndevice=Trace,TRACE,missing/job.trace\n", "", "missing"},
+       "[windows]\ndevice=Trace,TRACE,missing/job.trace\n", "", "missing",
+       {"printer 'Trace'", "'missing/job.trace'", "No such file or directory"}},
       {"configured printer without a Devices entry", TraceSystemProfile,
-       "[preferences]\nprinter=Ghost\n", "Ghost"},
+       "[preferences]\nprinter=Ghost\n", "Ghost",
+       {"no printer 'Ghost'", "tolvane.ini", "system.ini", "CUPS"}},
       {"configured printer with an empty Devices entry",
        ProfileWithDevices("Ghost=\n"), "[preferences]\nprinter=Ghost\n",
-       "Ghost"},
+       "Ghost", {"no printer 'Ghost'"}},
       {"configured printer with an unknown driver",
        "[Devices]\nGhost=NODRIVER,out.txt\n[windows]\ndevice=Trace,TRACE,job.trace\n",
-       "[preferences]\nprinter=Ghost\n", "out.txt"},
+       "[preferences]\nprinter=Ghost\n", "out.txt", {"printer 'Ghost'", "driver 'NODRIVER'"}},
+      {"a default printer entry that fills its buffer may have been cut",
+       "[windows]\ndevice=" + std::string(102, 'd') + ",TRACE,-\n", "", "-",
+       {"default printer's entry is too long"}},
+      {"a configured printer name that fills its buffer may have been cut",
+       ProfileWithDevices(longName.substr(0, 100) + "=TRACE,job.trace\n"),
+       "[preferences]\nprinter=" + longName + "\n", "job.trace",
+       {"printer= in", "tolvane.ini", "may have been cut"}},
+      {"an output path that fills the Devices entry may have been cut",
+       ProfileWithDevices("Long=TRACE," + std::string(110, 'p') + "\n"),
+       "[preferences]\nprinter=Long\n", "ppppp", {"printer 'Long'", "may have been cut"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
@@ -139,8 +167,9 @@ TEST_F(ExitCodes, NoDeviceContextEndsWithCodeTwoAndNothingElse) {
     EXPECT_EQ(job.ExitCode, 2);
     EXPECT_FALSE(job.TraceWritten);
     EXPECT_FALSE(FileExists(c.mustNotExist));
-    EXPECT_EQ(job.Errors, "");
     EXPECT_EQ(job.Output, "");
+    EXPECT_EQ(job.Errors.rfind("tolvane: ", 0), 0u) << job.Errors;
+    for (const std::string& part : c.said) EXPECT_NE(job.Errors.find(part), std::string::npos) << part;
   }
   // The printer is opened before the print file is looked for.
   TJobResult job = Run({"nothere.txt", "1"});
@@ -149,8 +178,8 @@ TEST_F(ExitCodes, NoDeviceContextEndsWithCodeTwoAndNothingElse) {
 }
 
 TEST_F(ExitCodes, PrintersAreFoundByEveryRouteOfTheProfiles) {
-  const std::string defaultName(102, 'd');
-  const std::string configuredName(120, 'c');
+  const std::string defaultName(99, 'd');
+  const std::string configuredName(99, 'c');
   struct Case {
     const char* why;
     std::string systemProfile;
@@ -170,14 +199,13 @@ TEST_F(ExitCodes, PrintersAreFoundByEveryRouteOfTheProfiles) {
       {"the built-in trace printer answers when the profile names none",
        "[windows]\ndevice=Nowhere,NODRIVER,out.txt\n", "[preferences]\nprinter=Trace\n",
        "tolvane.trace", "CreateDCA \"TRACE\" \"Trace\" \"tolvane.trace\" -> DC1"},
-      {"a default printer name is cut to 100 characters",
+      {"a default printer name of 99 characters is kept whole",
        "[windows]\ndevice=" + defaultName + ",TRACE,-\n", "", "-",
-       "CreateDCA \"TRACE\" \"" + defaultName.substr(0, 100) + "\" \"-\" -> DC1"},
-      {"a configured printer name is cut to 100 characters before its lookup",
-       ProfileWithDevices(configuredName + "=NODRIVER,out.txt\n" + configuredName.substr(0, 100) +
-                          "=TRACE,job.trace\n"),
+       "CreateDCA \"TRACE\" \"" + defaultName + "\" \"-\" -> DC1"},
+      {"a configured printer name of 99 characters is looked up whole",
+       ProfileWithDevices(configuredName + "=TRACE,job.trace\n"),
        "[preferences]\nprinter=" + configuredName + "\n", "job.trace",
-       "CreateDCA \"TRACE\" \"" + configuredName.substr(0, 100) + "\" \"job.trace\" -> DC1"},
+       "CreateDCA \"TRACE\" \"" + configuredName + "\" \"job.trace\" -> DC1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
@@ -205,7 +233,10 @@ TEST_F(ExitCodes, PrintFileThatCannotBeOpenedAbortsTheDocument) {
     TJobResult job = Run({name, "1"});
     EXPECT_EQ(job.ExitCode, 55);
     EXPECT_EQ(job.Trace, AbortedBeforeTheStream());
-    EXPECT_EQ(job.Errors, "");
+    EXPECT_EQ(job.Errors.rfind(std::string("tolvane: cannot open the print file '") + name + "' in " +
+                                   directory_ + ": ", 0),
+              0u)
+        << job.Errors;
     EXPECT_EQ(job.Output, "");
   }
 }
@@ -213,32 +244,33 @@ TEST_F(ExitCodes, PrintFileThatCannotBeOpenedAbortsTheDocument) {
 TEST_F(ExitCodes, MalformedPageArgumentFailsBeforeAnyPrinterIsOpened) {
   struct Case {
     std::vector<std::string> arguments;
-    std::string run;  // the text that the failure names
+    std::string place;  // where the warning says the failure stands
+    std::string run;    // the text that the failure names
   } cases[] = {
-      {{"report.txt", "-"}, "-"},
-      {{"report.txt", "1-2"}, "1-2"},
-      {{"report.txt", "12-3x"}, "12-3"},
-      {{"report.txt", "--3"}, "--3"},
-      {{"report.txt", "2147483648"}, "2147483648"},
-      {{"report.txt", "-2147483649"}, "-2147483649"},
-      {{"report.txt", "1", "7-"}, "7-"},
-      {{"report.txt", "x", "+"}, "+"},
+      {{"report.txt", "-"}, "the first page argument '-'", "-"},
+      {{"report.txt", "1-2"}, "the first page argument '1-2'", "1-2"},
+      {{"report.txt", "12-3x"}, "the first page argument '12-3x'", "12-3"},
+      {{"report.txt", "--3"}, "the first page argument '--3'", "--3"},
+      {{"report.txt", "2147483648"}, "the first page argument '2147483648'", "2147483648"},
+      {{"report.txt", "-2147483649"}, "the first page argument '-2147483649'", "-2147483649"},
+      {{"report.txt", "1", "7-"}, "the last page argument '7-'", "7-"},
+      {{"report.txt", "x", "+"}, "the last page argument '+'", "+"},
       // The pages are read before the print file is looked at.
-      {{"nothere.txt", "-"}, "-"},
+      {{"nothere.txt", "-"}, "the first page argument '-'", "-"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Joined(c.arguments));
     TJobResult job = Run(c.arguments);
     EXPECT_EQ(job.ExitCode, 1);
     EXPECT_FALSE(job.TraceWritten);
-    EXPECT_EQ(job.Errors, IntegerFailure(c.run));
+    EXPECT_EQ(job.Errors, IntegerFailure(c.place, c.run));
     EXPECT_EQ(job.Output, "");
   }
   // Before the printer too: a printer that cannot be opened is never tried.
   WriteSystemProfile("[windows]\ndevice=Nowhere,NODRIVER,out.txt\n");
   TJobResult job = Run({"report.txt", "1", "1-2"});
   EXPECT_EQ(job.ExitCode, 1);
-  EXPECT_EQ(job.Errors, IntegerFailure("1-2"));
+  EXPECT_EQ(job.Errors, IntegerFailure("the last page argument '1-2'", "1-2"));
 }
 
 TEST_F(ExitCodes, PageArgumentsAtTheEdgesOfTheRangeAreNoFailure) {
@@ -257,7 +289,10 @@ TEST_F(ExitCodes, PageArgumentsAtTheEdgesOfTheRangeAreNoFailure) {
     SCOPED_TRACE(Joined(c.arguments));
     TJobResult job = Run(c.arguments);
     EXPECT_EQ(job.ExitCode, 0);
-    EXPECT_EQ(job.Errors, "");
+    if (c.sheets == 0)
+      EXPECT_NE(job.Errors.find(") falls in the range "), std::string::npos) << job.Errors;
+    else
+      EXPECT_EQ(job.Errors, "");
     EXPECT_EQ(SheetTexts(job.Trace).size(), c.sheets);
     EXPECT_NE(job.Trace.find("EndDoc\nDeleteDC\n"), std::string::npos);
   }
@@ -273,11 +308,13 @@ TEST_F(ExitCodes, MalformedNumberInThePrintFileAbortsTheDocument) {
     std::string detail;
   } cases[] = {
       {"on page 3, while it is open", "one\ftwo\fthree\x1b" "F:1-2;four\fafter",
-       {"report.txt", "1"}, 3, "'1-2' is not a valid floating point value"},
+       {"report.txt", "1"}, 3,
+       "report.txt, line 1, ESC F runs \"FSIZ:36,1-2\": '1-2' is not a valid floating point value"},
       {"on page 3, out of the range", "one\ftwo\fthree\x1b" "F:1-2;four\fafter",
-       {"report.txt", "1", "2"}, 2, "'1-2' is not a valid floating point value"},
-      {"an integer argument on a pending page", "one\f\x1bMtwo", {"report.txt", "1"}, 1,
-       "'-' is not a valid integer value"},
+       {"report.txt", "1", "2"}, 2,
+       "report.txt, line 1, ESC F runs \"FSIZ:36,1-2\": '1-2' is not a valid floating point value"},
+      {"an integer argument on a pending page", "one\n\f\n\x1bMtwo", {"report.txt", "1"}, 1,
+       "report.txt, line 3, ESC M runs \"BALM:-\": '-' is not a valid integer value"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
@@ -308,7 +345,7 @@ TEST_F(ExitCodes, FailureOfTheJobStartSequenceAbortsAnEmptyDocument) {
   TJobResult job = Run({"report.txt", "1"});
   EXPECT_EQ(job.ExitCode, 1);
   EXPECT_EQ(job.Trace, AbortedBeforeTheStream());
-  EXPECT_EQ(job.Errors, IntegerFailure("-"));
+  EXPECT_EQ(job.Errors, IntegerFailure("report.txt, job start, ESC C runs \"FELM:-\"", "-"));
 }
 
 TEST_F(ExitCodes, ReadErrorOfThePrintFileAbortsTheDocument) {

@@ -338,7 +338,8 @@ TEST_F(Logo, AFailedLogoLeavesThePenAndTheNextLogoAlone) {
                            "TextOutA 0 0 \"A\"\nTextOutA 28 0 \"B\"\nTextOutA 57 0 \"C\"\n" +
                            DrawnLine(bitmap) + "TextOutA 85 0 \"D\"\nEndPage\n" +
                            TraceClosing(2));
-  EXPECT_EQ(job.Errors, std::string(FailureWarning) + "'1-2' is not a valid integer value\n");
+  EXPECT_EQ(job.Errors, std::string(FailureWarning) +
+                            "drawing the logo 'logo.bmp': '1-2' is not a valid integer value\n");
 }
 
 TEST_F(Logo, MalformedCoordinatesWarnAndPrintingGoesOn) {
@@ -362,8 +363,8 @@ TEST_F(Logo, MalformedCoordinatesWarnAndPrintingGoesOn) {
       EXPECT_EQ(job.ExitCode, 0);
       EXPECT_EQ(CountTraceLines(job.Trace, "StretchDIBits"), 0u);
       EXPECT_EQ(CountTraceLines(job.Trace, "TextOutA "), 2u);
-      EXPECT_EQ(job.Errors,
-                std::string(FailureWarning) + "'" + c.run + "' is not a valid integer value\n");
+      EXPECT_EQ(job.Errors, std::string(FailureWarning) + "drawing the logo 'logo.bmp': '" + c.run +
+                                "' is not a valid integer value\n");
     }
   }
 }
@@ -418,7 +419,9 @@ TEST_F(Logo, LogoThatCannotBeOpenedWarnsAndStillBeginsThePage) {
     EXPECT_EQ(CountTraceLines(job.Trace, "StartPage"), 1u);
     EXPECT_EQ(CountTraceLines(job.Trace, "EndPage"), 1u);
     EXPECT_EQ(CountTraceLines(job.Trace, "StretchDIBits"), 0u);
-    EXPECT_EQ(job.Errors, MissingLogoWarning);
+    // The second line names the file that was looked for.
+    EXPECT_EQ(job.Errors.rfind(MissingLogoWarning, 0), 0u) << job.Errors;
+    EXPECT_EQ(TraceLines(job.Errors).size(), 2u) << job.Errors;
   }
   WriteFile("report.txt", cases[0]);
   EXPECT_EQ(Run({"report.txt", "1"}).Trace, EmptySheetTrace());
@@ -515,10 +518,13 @@ TEST_F(Logo, JobStartLogoThatFailsStillBeginsPageOne) {
     std::string logo;
     std::string errors;
   } cases[] = {
-      {"missing", "C=BITM:nothere.bmp,100,150,500,300", "", MissingLogoWarning},
+      {"missing", "C=BITM:nothere.bmp,100,150,500,300", "",
+       std::string(MissingLogoWarning) + "logo file 'nothere.bmp' (looked for as " +
+           PathOf("nothere.bmp") + "): No such file or directory\n"},
       {"broken", "C=BITM:logo.bmp,100,150,500,300", "BM\x36", ""},
       {"malformed coordinate", "C=BITM:logo.bmp,1-2", Bitmap(2, 2, 24).File(),
-       std::string(FailureWarning) + "'1-2' is not a valid integer value\n"},
+       std::string(FailureWarning) +
+           "drawing the logo 'logo.bmp': '1-2' is not a valid integer value\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -156,10 +156,11 @@ TEST_F(LiveCupsProfile, DefaultDestinationIsTheDefaultPrinter) {
     EXPECT_EQ(Read("Windows", "Device"), "TolvaneTest,CUPS,cups-pdf:/TolvaneTest") << c[0];
     unsetenv(c[0]);
   }
-  // A default that names no queue falls through; the file's default wins.
+  // A default that names no queue is a printer without a driver, never the
+  // built-in PDF; the file's default still wins.
   setenv("PRINTER", "NoSuchTolvaneQueue", 1);
   ForgetCupsDestinations();
-  EXPECT_EQ(Read("windows", "device"), "PDF,PDF,tolvane.pdf");
+  EXPECT_EQ(Read("windows", "device"), "NoSuchTolvaneQueue,,");
   setenv("PRINTER", "TolvaneTest", 1);
   ForgetCupsDestinations();
   UseProfile("[windows]\ndevice=Trace,TRACE,t\n");
