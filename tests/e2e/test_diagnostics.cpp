@@ -237,6 +237,29 @@ TEST_F(Diagnostics, FailureWarningNamesWhereTheJobWas) {
   }
 }
 
+TEST_F(Diagnostics, MissingLogoWarningNamesTheFileLookedFor) {
+  fs::create_directories(PathOf("art"));
+  WriteFile("report.txt", "\x1bG:1,2;A");
+  struct Case {
+    std::string command;
+    std::string detail;
+  } cases[] = {
+      {"BITM:nothere.bmp", "logo file 'nothere.bmp' (looked for as " + PathOf("nothere.bmp") +
+                               "): No such file or directory"},
+      {"BITM:art/x.bmp", "logo file 'art/x.bmp' (looked for as " + PathOf("art/x.bmp") +
+                             "): No such file or directory"},
+      {"BITM:art", "logo file 'art' (looked for as " + PathOf("art") + "): it is a directory"},
+      {"BITM:", "BITM names no logo file"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    WriteConfiguration("[sequences]\nG=" + c.command + "\n");
+    TJobResult job = Run({"report.txt", "1"});
+    EXPECT_EQ(job.ExitCode, 0);
+    EXPECT_EQ(job.Errors, std::string(MissingLogoWarning) + c.detail + "\n");
+  }
+}
+
 TEST_F(Diagnostics, CheckShowsWhatAJobWouldUseAndEveryProblem) {
   WriteFile("logo.bmp", "BM");
   WriteFile("report.txt", "A\x1bQ\x1bQ\n\x1b" "F:1;\fB\x1bZ\n");

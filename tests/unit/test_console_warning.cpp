@@ -114,6 +114,40 @@ TEST_F(ConsoleWarning, ConsoleWhenNoDialogCanBeShown) {
   EXPECT_FALSE(std::filesystem::exists(Dir + "/args"));
 }
 
+// A dialog that could not be shown (a stale display, a crash) must not take
+// the warning with it; one the user closed has been seen.
+TEST_F(ConsoleWarning, DialogThatFailsFallsBackToTheConsole) {
+  struct { const char* Script; bool Seen; } cases[] = {
+      {"#!/bin/sh\necho 'cannot open display: :99' >&2; exit 1", false},
+      {"#!/bin/sh\nexit 255", false},
+      {"#!/bin/sh\nkill -9 $$", false},
+      {"#!/bin/sh\nexit 1", true},   // closed without OK
+      {"#!/bin/sh\necho gtk noise >&2; exit 0", true},
+  };
+  setenv("DISPLAY", ":99", 1);
+  for (auto& c : cases) {
+    InstallZenity(c.Script, 0755);
+    EXPECT_EQ(Warn("text", "caption", "detail"), c.Seen ? "" : "caption: text\ndetail\n")
+        << c.Script;
+  }
+}
+
+TEST_F(ConsoleWarning, DetailGoesIntoTheDialogAndBelowTheConsoleLine) {
+  InstallZenity("#!/bin/sh", 0755);
+  setenv("DISPLAY", ":99", 1);
+  SetWarningDetail("report.txt, line 3: bad\x1b");
+  EXPECT_EQ(Warn("text", "caption", ""), "");
+  EXPECT_EQ(Slurp(Dir + "/args"),
+            "--warning\n--no-markup\n--title=caption\n--text=text\n\nreport.txt, line 3: bad?\n");
+  // Shown once: the next warning carries none.
+  std::filesystem::remove(Dir + "/args");
+  EXPECT_EQ(Warn("text", "caption", ""), "");
+  EXPECT_EQ(Slurp(Dir + "/args"), "--warning\n--no-markup\n--title=caption\n--text=text\n");
+  unsetenv("DISPLAY");
+  SetWarningDetail("the place");
+  EXPECT_EQ(Warn("text", "caption", ""), "caption: text\nthe place\n\n");
+}
+
 TEST_F(ConsoleWarning, StartLeavesTheCLocaleAndRefusesDirectories) {
   for (const char* locale : {"C.UTF-8", "no_SUCH.locale"}) {
     UseLocale(locale);
