@@ -49,12 +49,12 @@ std::string PrinterCodePage(const std::string& device) {
 void ShowGeometry() {
   const TPrintState& state = PrintState;
   HDC dc = state.PrinterDC;
-  ShowSetting("printable area",
-              std::to_string(state.PageWidth / 10) + " x " + std::to_string(state.PageHeight / 10) +
-                  " mm, " + std::to_string(GetDeviceCaps(dc, HORZRES)) + " x " +
-                  std::to_string(GetDeviceCaps(dc, VERTRES)) + " pixels at " +
-                  std::to_string(GetDeviceCaps(dc, LOGPIXELSX)) + " x " +
-                  std::to_string(GetDeviceCaps(dc, LOGPIXELSY)) + " dpi");
+  ShowSetting("printable area", std::to_string(state.PageWidth / 10) + " x " +
+                                    std::to_string(state.PageHeight / 10) + " mm, " +
+                                    std::to_string(GetDeviceCaps(dc, HORZRES)) + " x " +
+                                    std::to_string(GetDeviceCaps(dc, VERTRES)) + " pixels at " +
+                                    std::to_string(GetDeviceCaps(dc, LOGPIXELSX)) + " x " +
+                                    std::to_string(GetDeviceCaps(dc, LOGPIXELSY)) + " dpi");
   ShowSetting("margins", std::to_string(state.LeftMargin) + " mm left, " +
                              std::to_string(state.UpperMargin) + " mm upper");
   ShowSetting("code page", PrinterCodePage(state.PrinterDevice));

@@ -25,7 +25,7 @@ struct TCommandShape {
   const char* Arguments;
 };
 const TCommandShape CommandShapes[] = {
-    {"FSIZ", "FF"}, {"FELM", "I"}, {"BALM", "I"}, {"BOLD", "I"},
+    {"FSIZ", "FF"}, {"FELM", "I"}, {"BALM", "I"},     {"BOLD", "I"},
     {"LINH", "F"},  {"VERT", "I"}, {"BITM", "PIIII"},
 };
 
@@ -45,7 +45,8 @@ bool IsOneOf(const std::string& name, const char* const* names, size_t count) {
 
 std::string Trimmed(const std::string& text) {
   size_t start = text.find_first_not_of(" \t");
-  return start == std::string::npos ? "" : text.substr(start, text.find_last_not_of(" \t") - start + 1);
+  return start == std::string::npos ? ""
+                                    : text.substr(start, text.find_last_not_of(" \t") - start + 1);
 }
 
 // The characters of value that a lenient number read passes over after its
@@ -62,7 +63,8 @@ std::string IgnoredTail(const std::string& value, const char* runCharacters) {
 void CheckNumber(const std::string& value, bool fraction, const std::string& where) {
   std::string text = Trimmed(value);
   try {
-    std::string read = fraction ? std::to_string(FieldToFloat(value)) : std::to_string(FieldToInt(value));
+    std::string read =
+        fraction ? std::to_string(FieldToFloat(value)) : std::to_string(FieldToInt(value));
     if (fraction && read.find('.') != std::string::npos) {
       read.erase(read.find_last_not_of('0') + 1);
       if (read.back() == '.') read.pop_back();
@@ -83,12 +85,13 @@ void CheckLogoFile(const std::string& name, const std::string& where) {
   if (name.empty()) {
     ShowProblem(where + ": BITM names no logo file");
   } else if (stat(name.c_str(), &info) != 0) {
-    ShowProblem(where + ": logo file '" + name + "' (from the current directory): " +
-                std::strerror(errno));
+    ShowProblem(where + ": logo file '" + name +
+                "' (from the current directory): " + std::strerror(errno));
   } else if (!S_ISREG(info.st_mode)) {
     ShowProblem(where + ": logo file '" + name + "' is not a regular file and is refused");
   } else if (info.st_size < 54) {
-    ShowProblem(where + ": logo file '" + name + "' is shorter than a bitmap's headers and is refused");
+    ShowProblem(where + ": logo file '" + name +
+                "' is shorter than a bitmap's headers and is refused");
   }
 }
 
@@ -124,7 +127,8 @@ void CheckPreference(const TIniLine& line) {
 void CheckConversion(const TIniLine& line) {
   std::string where = LineName(line);
   const std::string& key = line.Key;
-  bool plain = !key.empty() && key.size() <= 3 && key.find_first_not_of("0123456789") == std::string::npos &&
+  bool plain = !key.empty() && key.size() <= 3 &&
+               key.find_first_not_of("0123456789") == std::string::npos &&
                (key == "0" || key[0] != '0') && std::stoi(key) <= 255;
   if (!plain) {
     ShowProblem(where + ": only the keys 0 to 255, in plain decimal, are read");
@@ -135,7 +139,8 @@ void CheckConversion(const TIniLine& line) {
   try {
     int32_t value = FieldToInt(line.Value);
     if (value < 0 || value > 255)
-      ShowProblem(where + ": " + std::to_string(value) + " wraps to " + std::to_string(value & 0xFF));
+      ShowProblem(where + ": " + std::to_string(value) + " wraps to " +
+                  std::to_string(value & 0xFF));
   } catch (const TJobFailure&) {
   }
 }
@@ -173,8 +178,8 @@ bool IsRepeated(const std::vector<TIniLine>& lines, size_t index) {
                   std::to_string(earlier.Number) + "; only the first is read");
       return true;
     }
-    if (line.Kind == IniEntry && earlier.Kind == IniEntry && SameIniName(earlier.Section, line.Section) &&
-        SameIniName(earlier.Key, line.Key)) {
+    if (line.Kind == IniEntry && earlier.Kind == IniEntry &&
+        SameIniName(earlier.Section, line.Section) && SameIniName(earlier.Key, line.Key)) {
       ShowProblem(LineName(line) + ": repeats the key of line " + std::to_string(earlier.Number) +
                   "; only the first is read");
       return true;
@@ -218,14 +223,15 @@ void CheckConfigurationLines(const std::vector<TIniLine>& lines) {
       ShowProblem(LineName(line) + ": neither a [section], a key=value nor a ; comment");
     } else if (line.Kind == IniSection) {
       if (!IsOneOf(line.Section, Sections, std::size(Sections)))
-        ShowProblem(LineName(line) + ": unknown section; the sections are [preferences], "
-                                     "[conversion] and [sequences]");
+        ShowProblem(LineName(line) +
+                    ": unknown section; the sections are [preferences], "
+                    "[conversion] and [sequences]");
       else
         IsRepeated(lines, i);
     } else if (line.Kind == IniEntry && line.Section.empty()) {
       ShowProblem(LineName(line) + ": stands before any section and is never read");
-    } else if (line.Kind == IniEntry &&
-               IsOneOf(line.Section, Sections, std::size(Sections)) && !IsRepeated(lines, i)) {
+    } else if (line.Kind == IniEntry && IsOneOf(line.Section, Sections, std::size(Sections)) &&
+               !IsRepeated(lines, i)) {
       CheckEntry(line);
     }
   }

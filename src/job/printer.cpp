@@ -80,8 +80,7 @@ static void DiagnoseMissingPrinter(bool configured) {
   else if (name.empty())
     Diagnose("no default printer: looked in " + PrinterSearchPlaces());
   else
-    Diagnose("the default printer '" + name + "' is not known: looked in " +
-             PrinterSearchPlaces());
+    Diagnose("the default printer '" + name + "' is not known: looked in " + PrinterSearchPlaces());
 }
 
 static std::string PortToOpen(bool forCheck) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "ini_scan.h"
 #include "render/page.h"
 #include "stream/print_stream.h"
 #include "tolvane_state.h"
@@ -53,7 +54,7 @@ void LineRead() {
 // Where the document went, as the user would look for it.
 std::string Destination() {
   const TPrintState& state = PrintState;
-  if (state.PrinterDriver == "CUPS" || state.PrinterDriver == "cups")
+  if (SameIniName(state.PrinterDriver, "CUPS"))
     return "CUPS queue " + std::string(state.PrinterDevice);
   std::string port = state.PrinterPort;
   std::error_code error;

@@ -2,10 +2,10 @@
 // says on standard error what was asked and where it was looked for, and
 // nothing is left at the output. Also the options that answer questions
 // (--check, --list-printers) and the progress line on a terminal.
+#include <netinet/in.h>
 #include <pty.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <netinet/in.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -96,14 +96,17 @@ TEST_F(Diagnostics, NoPrinterSaysWhatWasAskedAndWhereAndLeavesNothing) {
     std::vector<std::string> said;
   } cases[] = {
       {"a misspelt driver", "PFD,out.pdf", {"printer 'P'", "driver 'PFD'", "PDF, PS, SVG, PNG"}},
-      {"a sheet pattern of another conversion", "SVG,sheet-%s.svg",
+      {"a sheet pattern of another conversion",
+       "SVG,sheet-%s.svg",
        {"printer 'P'", "'sheet-%s.svg'", "%d"}},
       {"a sheet pattern of two conversions", "PNG,p%d-%d.png", {"'p%d-%d.png'", "names no files"}},
       {"sheets to standard output", "PNG,-", {"'-'", "one file per sheet"}},
-      {"an output directory that does not exist", "PDF,nodir/out.pdf",
+      {"an output directory that does not exist",
+       "PDF,nodir/out.pdf",
        {"printer 'P'", "'nodir/out.pdf'", "nodir", "No such file or directory"}},
       {"an output that is a directory", "PS,.", {"printer 'P'", "is a directory"}},
-      {"a trace in a directory that does not exist", "TRACE,nodir/t.trace",
+      {"a trace in a directory that does not exist",
+       "TRACE,nodir/t.trace",
        {"'nodir/t.trace'", "No such file or directory"}},
   };
   WriteConfiguration("[preferences]\nprinter=P\n");
@@ -133,17 +136,31 @@ TEST_F(Diagnostics, ADefaultNamedButNotFoundGivesNoPrinterAsLpDoes) {
     bool needsScheduler;
     std::vector<std::string> said;
   } cases[] = {
-      {"PRINTER names no queue", {{"PRINTER", "NoSuchQueue"}}, "", true,
+      {"PRINTER names no queue",
+       {{"PRINTER", "NoSuchQueue"}},
+       "",
+       true,
        {"'NoSuchQueue'", "named by PRINTER", "has no such queue", "TolvaneTest"}},
-      {"LPDEST names no queue", {{"LPDEST", "NoSuchQueue"}}, "", true,
+      {"LPDEST names no queue",
+       {{"LPDEST", "NoSuchQueue"}},
+       "",
+       true,
        {"'NoSuchQueue'", "named by LPDEST"}},
-      {"PRINTER while no scheduler answers", {{"PRINTER", "TolvaneTest"}, {"CUPS_SERVER", silent}},
-       "", false, {"'TolvaneTest'", "named by PRINTER", "no CUPS scheduler answers at " + silent}},
-      {"the user's lpoptions default while no scheduler answers", {{"CUPS_SERVER", silent}},
-       "Default TolvaneTest\n", false,
+      {"PRINTER while no scheduler answers",
+       {{"PRINTER", "TolvaneTest"}, {"CUPS_SERVER", silent}},
+       "",
+       false,
+       {"'TolvaneTest'", "named by PRINTER", "no CUPS scheduler answers at " + silent}},
+      {"the user's lpoptions default while no scheduler answers",
+       {{"CUPS_SERVER", silent}},
+       "Default TolvaneTest\n",
+       false,
        {"'TolvaneTest'", "home/.cups/lpoptions", "no CUPS scheduler answers at " + silent}},
-      {"an lpoptions default of an instance that names no queue", {}, "Default Nope/draft media=A4\n",
-       true, {"'Nope'", "lpoptions"}},
+      {"an lpoptions default of an instance that names no queue",
+       {},
+       "Default Nope/draft media=A4\n",
+       true,
+       {"'Nope'", "lpoptions"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
@@ -173,7 +190,8 @@ TEST_F(Diagnostics, ADefaultQueueThatExistsIsPrintedTo) {
   if (!missing.empty()) GTEST_SKIP() << missing;
   cups_test::TTestQueueLock lock;
   std::set<int> known;
-  for (const auto& columns : cups_test::TestQueueJobs(false)) known.insert(cups_test::JobId(columns));
+  for (const auto& columns : cups_test::TestQueueJobs(false))
+    known.insert(cups_test::JobId(columns));
   WriteFile("report.txt", "A");
   WriteSystemProfile("");
   TEnvironment environment;
@@ -221,9 +239,15 @@ TEST_F(Diagnostics, FailureWarningNamesWhereTheJobWas) {
     std::string report;
     std::string place;
   } cases[] = {
-      {"A\nB\n\x1b" "F:1-2;", "report.txt, line 3, ESC F runs \"FSIZ:36,1-2\": "},
-      {"A\x1b" "F:-x;", "report.txt, line 1, ESC F runs \"FSIZ:36,-x\": "},
-      {"\n\n\n\n\fA\x1b" "C:1.2.3", "report.txt, line 5, ESC C runs \"FSIZ:36,1.2.3\": "},
+      {"A\nB\n\x1b"
+       "F:1-2;",
+       "report.txt, line 3, ESC F runs \"FSIZ:36,1-2\": "},
+      {"A\x1b"
+       "F:-x;",
+       "report.txt, line 1, ESC F runs \"FSIZ:36,-x\": "},
+      {"\n\n\n\n\fA\x1b"
+       "C:1.2.3",
+       "report.txt, line 5, ESC C runs \"FSIZ:36,1.2.3\": "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.place);
@@ -262,23 +286,35 @@ TEST_F(Diagnostics, MissingLogoWarningNamesTheFileLookedFor) {
 
 TEST_F(Diagnostics, CheckShowsWhatAJobWouldUseAndEveryProblem) {
   WriteFile("logo.bmp", "BM");
-  WriteFile("report.txt", "A\x1bQ\x1bQ\n\x1b" "F:1;\fB\x1bZ\n");
+  WriteFile("report.txt",
+            "A\x1bQ\x1bQ\n\x1b"
+            "F:1;\fB\x1bZ\n");
   struct Case {
     const char* why;
     std::string configuration;
     std::vector<std::string> problems;  // empty: a clean configuration
   } cases[] = {
-      {"a clean configuration", "[preferences]\nleftmargin=10\n[sequences]\nF=FSIZ:36\nQ=BOLD:1\nZ=VERT:0\n", {}},
-      {"an unknown command", "[sequences]\nF=FSIZ:36\nQ=BLOD:1\nZ=VERT:0\n", {"line 3 (Q=BLOD:1)", "'BLOD'"}},
+      {"a clean configuration",
+       "[preferences]\nleftmargin=10\n[sequences]\nF=FSIZ:36\nQ=BOLD:1\nZ=VERT:0\n",
+       {}},
+      {"an unknown command",
+       "[sequences]\nF=FSIZ:36\nQ=BLOD:1\nZ=VERT:0\n",
+       {"line 3 (Q=BLOD:1)", "'BLOD'"}},
       {"an unknown section", "[sequence]\nF=FSIZ:36\n", {"line 1 ([sequence])", "unknown section"}},
-      {"a margin that reads otherwise", "[preferences]\nleftmargin=2O\n", {"leftmargin=2O", "reads 2 mm"}},
+      {"a margin that reads otherwise",
+       "[preferences]\nleftmargin=2O\n",
+       {"leftmargin=2O", "reads 2 mm"}},
       {"an argument that reads otherwise", "[sequences]\nF=FSIZ:12mm\n", {"'12mm' reads 12"}},
       {"a conversion that wraps", "[conversion]\n65=300\n", {"300 wraps to 44"}},
       {"a conversion that fails the job", "[conversion]\n65=1-2\n", {"fails the job"}},
       {"a key that is never read", "[conversion]\n065=1\n", {"065=1", "plain decimal"}},
       {"an unknown preference", "[preferences]\nprinterr=PDF\n", {"no key 'printerr'"}},
-      {"a repeated key", "[preferences]\nfont=A\nfont=B\n", {"line 3", "repeats the key of line 2"}},
-      {"a missing logo", "[sequences]\nG=BITM:nothere.bmp,1,2,3,4\n", {"'nothere.bmp'", "No such file"}},
+      {"a repeated key",
+       "[preferences]\nfont=A\nfont=B\n",
+       {"line 3", "repeats the key of line 2"}},
+      {"a missing logo",
+       "[sequences]\nG=BITM:nothere.bmp,1,2,3,4\n",
+       {"'nothere.bmp'", "No such file"}},
       {"a logo that would be refused", "[sequences]\nG=BITM:logo.bmp\n", {"'logo.bmp'", "refused"}},
       {"a logo that is a directory", "[sequences]\nG=BITM:.,1\n", {"'.'", "not a regular file"}},
       {"a sequence key of two letters", "[sequences]\nFF=FSIZ:1\n", {"FF=FSIZ:1", "never used"}},
@@ -291,13 +327,15 @@ TEST_F(Diagnostics, CheckShowsWhatAJobWouldUseAndEveryProblem) {
     TJobResult job = Run({"--check"});
     EXPECT_EQ(Listing(), before);
     EXPECT_FALSE(job.TraceWritten);
-    EXPECT_TRUE(Contains(job.Output, "printer: Trace (driver TRACE, output job.trace)")) << job.Output;
+    EXPECT_TRUE(Contains(job.Output, "printer: Trace (driver TRACE, output job.trace)"))
+        << job.Output;
     EXPECT_TRUE(Contains(job.Output, "printable area: 203 x 287 mm, 2400 x 3390 pixels"));
     EXPECT_TRUE(Contains(job.Output, "code page: 1252"));
     EXPECT_TRUE(Contains(job.Output, "\nfont: "));
     EXPECT_EQ(job.ExitCode, c.problems.empty() ? 0 : 1) << job.Output;
     EXPECT_EQ(Contains(job.Output, "problem: "), !c.problems.empty()) << job.Output;
-    for (const std::string& part : c.problems) EXPECT_TRUE(Contains(job.Output, part)) << job.Output;
+    for (const std::string& part : c.problems)
+      EXPECT_TRUE(Contains(job.Output, part)) << job.Output;
     // With the print file: its pages, and the letters no entry names.
     TJobResult withFile = Run({"--check", "report.txt"});
     EXPECT_TRUE(Contains(withFile.Output, "print file: report.txt: 2 pages, 2 lines"))
@@ -319,8 +357,9 @@ TEST_F(Diagnostics, CheckShowsWhatAJobWouldUseAndEveryProblem) {
 }
 
 TEST_F(Diagnostics, ListPrintersNamesEachPrinterAndTheDefault) {
-  WriteSystemProfile("[windows]\ndevice=Office,PDF,office.pdf\n[Devices]\nOffice=PDF,office.pdf\n"
-                     "Sheets=PNG,s.png\npdf=PS,x.ps\n");
+  WriteSystemProfile(
+      "[windows]\ndevice=Office,PDF,office.pdf\n[Devices]\nOffice=PDF,office.pdf\n"
+      "Sheets=PNG,s.png\npdf=PS,x.ps\n");
   TEnvironment environment;
   IsolateCupsClient(environment);
   environment.Set("CUPS_SERVER", "localhost:" + std::to_string(SilentPort()));
@@ -335,7 +374,13 @@ TEST_F(Diagnostics, ListPrintersNamesEachPrinterAndTheDefault) {
                             "default printer: Office (" + profile + ")\n");
   WriteSystemProfile("");
   job = Run({"--list-printers"});
-  EXPECT_TRUE(Contains(job.Output, "default printer: PDF (built in: no default printer is configured)"))
+  EXPECT_TRUE(
+      Contains(job.Output, "default printer: PDF (built in: no default printer is configured)"))
+      << job.Output;
+  environment.Set("PRINTER", "NoSuch");
+  job = Run({"--list-printers"});
+  EXPECT_TRUE(
+      Contains(job.Output, "default printer: NoSuch (PRINTER; no printer of that name exists"))
       << job.Output;
 }
 

@@ -56,7 +56,8 @@ TEST_F(ExitCodes, FewerThanTwoArgumentsReadNothingAndPrintOnlyAUsageLine) {
     std::string said;
   } cases[] = {
       {{}, "tolvane: " + usage},
-      {{"report.txt"}, "tolvane: no page range for 'report.txt' (to print it all: tolvane report.txt 1); "},
+      {{"report.txt"},
+       "tolvane: no page range for 'report.txt' (to print it all: tolvane report.txt 1); "},
       {{"", "1"}, "tolvane: no page range for '1'"},
       {{"report.txt", ""}, "tolvane: no page range for 'report.txt'"},
       {{"", "report.txt", ""}, "tolvane: no page range for 'report.txt'"},
@@ -169,7 +170,8 @@ TEST_F(ExitCodes, NoDeviceContextEndsWithCodeTwoAndSaysWhy) {
     EXPECT_FALSE(FileExists(c.mustNotExist));
     EXPECT_EQ(job.Output, "");
     EXPECT_EQ(job.Errors.rfind("tolvane: ", 0), 0u) << job.Errors;
-    for (const std::string& part : c.said) EXPECT_NE(job.Errors.find(part), std::string::npos) << part;
+    for (const std::string& part : c.said)
+      EXPECT_NE(job.Errors.find(part), std::string::npos) << part;
   }
   // The printer is opened before the print file is looked for.
   TJobResult job = Run({"nothere.txt", "1"});
@@ -233,10 +235,9 @@ TEST_F(ExitCodes, PrintFileThatCannotBeOpenedAbortsTheDocument) {
     TJobResult job = Run({name, "1"});
     EXPECT_EQ(job.ExitCode, 55);
     EXPECT_EQ(job.Trace, AbortedBeforeTheStream());
-    EXPECT_EQ(job.Errors.rfind(std::string("tolvane: cannot open the print file '") + name + "' in " +
-                                   directory_ + ": ", 0),
-              0u)
-        << job.Errors;
+    std::string said = std::string("tolvane: cannot open the print file '") + name + "' in " +
+                       directory_ + ": ";
+    EXPECT_EQ(job.Errors.rfind(said, 0), 0u) << job.Errors;
     EXPECT_EQ(job.Output, "");
   }
 }

@@ -61,8 +61,7 @@ std::string PrinterSearchPlaces() {
   return ProfileFilePlace() + ", " + CupsQueuesPlace() + " and " + BuiltInPlace;
 }
 
-std::vector<TKnownPrinter> ListKnownPrinters(std::string& defaultName,
-                                             std::string& defaultSource) {
+std::vector<TKnownPrinter> ListKnownPrinters(std::string& defaultName, std::string& defaultSource) {
   std::vector<TKnownPrinter> printers;
   std::vector<TIniLine> lines;
   std::string unreadable;
@@ -80,6 +79,8 @@ std::vector<TKnownPrinter> ListKnownPrinters(std::string& defaultName,
   AddPrinter(printers, {"PDF", "PDF,tolvane.pdf", "built in"});
   AddPrinter(printers, {"Trace", "TRACE,tolvane.trace", "built in"});
   if (defaultName.empty()) CupsDefault(defaultName, defaultSource);
+  if (!defaultName.empty() && !AlreadyListed(printers, defaultName))
+    defaultSource += "; no printer of that name exists, so a job gets none";
   if (defaultName.empty()) {
     defaultName = "PDF";
     defaultSource = "built in: no default printer is configured";

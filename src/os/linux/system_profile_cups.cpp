@@ -34,8 +34,8 @@ bool LookupDefaultPrinter(std::string& value) {
     value = std::string(dest->name) + ",CUPS," + CupsDestinationPort(*dest);
     return true;
   }
-  Diagnose("the default printer '" + name + "' (named by " + source + ") is not usable: " +
-           WhyQueueIsMissing());
+  Diagnose("the default printer '" + name + "' (named by " + source +
+           ") is not usable: " + WhyQueueIsMissing());
   value = name + ",,";
   return true;
 }
@@ -55,8 +55,8 @@ bool LookupCupsProfileEntry(const std::string& section, const std::string& key,
 }
 
 std::string CupsQueuesPlace() {
-  if (!CupsSchedulerAnswers()) return "the CUPS queues (no CUPS scheduler answers at " +
-                                      CupsServerName() + ")";
+  if (!CupsSchedulerAnswers())
+    return "the CUPS queues (no CUPS scheduler answers at " + CupsServerName() + ")";
   std::string names;
   for (const std::string& name : CupsQueueNames()) names += (names.empty() ? "" : ", ") + name;
   return "the CUPS queues of " + CupsServerName() + " (" + (names.empty() ? "none" : names) + ")";
