@@ -102,7 +102,7 @@ void DrawLogo() {
   BeginPageIfPending();
   std::string name = NextField("", ',');
   TLogoResources logo;
-  logo.File = name.empty() ? nullptr : OpenForSharedRead(name.c_str());
+  logo.File = IsRegularFile(name.c_str()) ? OpenForSharedRead(name.c_str()) : nullptr;
   if (!logo.File) {
     WarnLogo(MissingLogoText);
     return;
