@@ -81,10 +81,7 @@ std::string FontDescription(const LOGFONTA& font) {
 bool TraceOpen(TDeviceContext* dc) {
   bool shared = dc->Port == "-";
   std::FILE* file = shared ? stdout : std::fopen(dc->Port.c_str(), "wb");
-  if (!file) {
-    Diagnose("cannot write the trace " + dc->Port + ": " + std::strerror(errno));
-    return false;
-  }
+  if (!file) return false;
   dc->Data = new TTrace{file, shared};
   WriteLine(dc, "CreateDCA " + Quoted(dc->Driver) + " " + Quoted(dc->Device) + " " +
                     Quoted(dc->Port) + " -> DC" + std::to_string(dc->Number));

@@ -24,6 +24,7 @@ struct TOutputFile {
   std::string Error;       // the first failure; empty while all is well
   std::vector<uint8_t> Buffer;
   int Descriptor = -1;
+  int Sink = -1;  // the device or pipe at the target, for a streamed file
   bool ToStandardOutput = false;
   bool Streamed = false;  // held back and copied out when committed
 };
@@ -80,5 +81,9 @@ void SetAnonymousOutputFiles(bool enabled);
 
 // The hidden files that this process has left and not yet removed.
 size_t HiddenOutputFileCount();
+
+// How long a device or pipe at the target may take no data before its
+// output fails (a minute; tests shorten it).
+void SetOutputStallLimit(int milliseconds);
 
 }  // namespace tolvane
