@@ -213,18 +213,22 @@ bool CreateHidden(TOutputFile& file, const std::string& directory, mode_t mode,
                   std::string& failure) {
   std::string name = file.Streamed ? directory + "/.tolvane-output-XXXXXX"
                                    : HiddenNameFor(file.TargetPath) + "XXXXXX";
+  // Made and remembered with no signal in between, so none can leave it.
+  HoldTermination();
   file.Descriptor = mkostemp(name.data(), O_CLOEXEC);
   if (file.Descriptor < 0) {
     failure = "cannot write in " + directory + ": " + std::strerror(errno);
+    ReleaseTermination();
     return false;
   }
-  fchmod(file.Descriptor, mode);
   if (file.Streamed) {
     unlink(name.c_str());  // read back through the descriptor only
   } else {
     file.HiddenPath = name;
     RememberHiddenFile(name);
   }
+  ReleaseTermination();
+  fchmod(file.Descriptor, mode);
   return true;
 }
 
@@ -245,9 +249,12 @@ bool LinkHidden(TOutputFile& file, std::string& failure) {
   std::string source = "/proc/self/fd/" + std::to_string(file.Descriptor);
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string name = HiddenNameFor(file.TargetPath);
-    if (linkat(AT_FDCWD, source.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+    HoldTermination();
+    bool linked = linkat(AT_FDCWD, source.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    if (linked) RememberHiddenFile(name);
+    ReleaseTermination();
+    if (linked) {
       file.HiddenPath = name;
-      RememberHiddenFile(name);
       return true;
     }
     if (errno != EEXIST) {
