@@ -280,14 +280,7 @@ bool PutInPlace(TOutputFile& file, std::string& failure) {
     failure = "cannot write " + file.TargetPath + ": " + std::strerror(errno);
     return false;
   }
-  if (!LinkHidden(file, failure)) return false;
-  if (rename(file.HiddenPath.c_str(), file.TargetPath.c_str()) != 0) {
-    failure = "cannot put the output in place at " + file.TargetPath + ": " + std::strerror(errno);
-    return false;
-  }
-  ForgetHiddenFile(file.HiddenPath);
-  file.HiddenPath.clear();
-  return true;
+  return LinkHidden(file, failure) && RenameParkedFile(file, failure);
 }
 
 void DiscardGuardedFile(TOutputFile* file) { DiscardOutputFile(*file); }
@@ -369,6 +362,16 @@ bool ParkOutputFile(TOutputFile& file, std::string& failure) {
   if (!LinkHidden(file, failure)) return false;
   close(file.Descriptor);
   file.Descriptor = -1;
+  return true;
+}
+
+bool RenameParkedFile(TOutputFile& file, std::string& failure) {
+  if (rename(file.HiddenPath.c_str(), file.TargetPath.c_str()) != 0) {
+    failure = "cannot put the output in place at " + file.TargetPath + ": " + std::strerror(errno);
+    return false;
+  }
+  ForgetHiddenFile(file.HiddenPath);
+  file.HiddenPath.clear();
   return true;
 }
 

@@ -45,6 +45,9 @@ bool SettleOutputFile(TOutputFile& file, std::string& failure);
 // until the commit or discard: for documents of more files than a process
 // may hold open.
 bool ParkOutputFile(TOutputFile& file, std::string& failure);
+// Gives a parked file its target's name in one step, replacing what was
+// there; the file has no hidden name afterwards.
+bool RenameParkedFile(TOutputFile& file, std::string& failure);
 // Puts the file at its target, replacing what was there in one step.
 bool CommitOutputFile(TOutputFile& file, std::string& failure);
 // Forgets the file; the target is not touched.

@@ -38,31 +38,30 @@ bool ReplaceByLink(TOutputFile& file, std::string& failure) {
   std::string kept = HiddenNameFor(file.TargetPath);
   bool linked = link(file.TargetPath.c_str(), kept.c_str()) == 0;
   if (linked) RememberHiddenFile(kept);
-  if (rename(file.HiddenPath.c_str(), file.TargetPath.c_str()) != 0) {
-    failure = "cannot put the output in place at " + file.TargetPath + ": " + std::strerror(errno);
+  if (!RenameParkedFile(file, failure)) {
     if (linked) unlink(kept.c_str());
     if (linked) ForgetHiddenFile(kept);
     return false;
   }
-  ForgetHiddenFile(file.HiddenPath);
-  file.HiddenPath = linked ? kept : std::string();
+  if (linked) file.HiddenPath = kept;
   return true;
 }
 
 // Puts a parked file at its target. Afterwards the file's hidden name holds
 // the older file it replaced, if there was one.
 bool Place(TOutputFile& file, bool& replaced, std::string& failure) {
+  // An exchange would swap a directory made there since the start out of
+  // the way, to be removed with the hidden names.
+  struct stat info;
+  if (stat(file.TargetPath.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    failure = "cannot put the output in place at " + file.TargetPath + ": it is a directory";
+    return false;
+  }
   replaced = true;
   if (Exchange(file.HiddenPath, file.TargetPath)) return true;
   if (errno != ENOENT && Exists(file.TargetPath)) return ReplaceByLink(file, failure);
   replaced = false;
-  if (rename(file.HiddenPath.c_str(), file.TargetPath.c_str()) != 0) {
-    failure = "cannot put the output in place at " + file.TargetPath + ": " + std::strerror(errno);
-    return false;
-  }
-  ForgetHiddenFile(file.HiddenPath);
-  file.HiddenPath.clear();
-  return true;
+  return RenameParkedFile(file, failure);
 }
 
 // Takes the placed files back, last first: an older file returns to its
