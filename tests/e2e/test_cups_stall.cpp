@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -28,18 +29,21 @@ using namespace std::chrono_literals;
 
 const char StallQueue[] = "TolvaneStall";
 
+// A port that nothing listens on, drawn from the process number so that
+// tests running side by side do not draw the same one.
 int FreePort() {
-  int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  int port = 0;
-  if (bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-    port = ntohs(address.sin_port);
-  close(probe);
-  return port;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    int port = 30000 + (getpid() * 31 + attempt * 97) % 30000;
+    int probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    bool free = bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(probe);
+    if (free) return port;
+  }
+  return 0;
 }
 
 class CupsStall : public HostTest {
@@ -109,7 +113,7 @@ class CupsStall : public HostTest {
     pid_t job = Start({"report.txt", "1"}, {"CUPS_SERVER=" + Server});
     // Stopped while the document arrives, not while the job still asks
     // about the queue (those questions have bounds of a few seconds).
-    for (int tries = 0; tries < 600 && ReceivedBytes() < 64 * 1024; ++tries)
+    for (int tries = 0; tries < 1000 && BytesRead(job) < report.size() / 4; ++tries)
       std::this_thread::sleep_for(10ms);
     kill(Scheduler, SIGSTOP);
     std::thread resume([&] {
@@ -123,7 +127,18 @@ class CupsStall : public HostTest {
     return status;
   }
 
-  // The last document the scheduler received (or is receiving).
+  // How far the job has read: the report is drawn, and its document sent,
+  // as it is read.
+  static uintmax_t BytesRead(pid_t job) {
+    std::ifstream io("/proc/" + std::to_string(job) + "/io");
+    std::string field;
+    uintmax_t value = 0;
+    while (io >> field >> value)
+      if (field == "rchar:") return value;
+    return 0;
+  }
+
+  // The last document the scheduler received.
   std::string LastDocument() {
     std::string last;
     std::error_code ignored;
@@ -131,12 +146,6 @@ class CupsStall : public HostTest {
       if (entry.path().filename().string().rfind("d", 0) == 0 && entry.path().string() > last)
         last = entry.path().string();
     return last;
-  }
-  uintmax_t ReceivedBytes() {
-    std::error_code ignored;
-    std::string last = LastDocument();
-    uintmax_t size = last.empty() ? 0 : fs::file_size(last, ignored);
-    return ignored ? 0 : size;
   }
   int ReceivedPages() {
     std::string info = CommandOutput("pdfinfo " + LastDocument());

@@ -4,6 +4,7 @@
 
 #include <cups/cups.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 
@@ -71,8 +72,11 @@ ipp_t* AskAboutJob(http_t* http, int id) {
 // connection that stalled may have lost data on the way and still ended
 // its request well).
 bool WholeJobReceived(TCupsJob& job) {
+  // A scheduler busy with the job it just took may be slow to answer: it
+  // has what is left of the job's silence, and a few seconds at least.
+  milliseconds left = std::max(CheckTime, job.Connection.Silence - job.Connection.Silent);
   TCupsConnection asking;
-  ipp_t* answer = ConnectForQuestions(asking, CheckTime) ? AskAboutJob(asking.Http, job.Id) : nullptr;
+  ipp_t* answer = ConnectForJob(asking, left) ? AskAboutJob(asking.Http, job.Id) : nullptr;
   CloseCupsConnection(asking);
   if (!answer) {
     FailCupsJob(job, "the scheduler did not say whether it has the whole job");
