@@ -73,10 +73,11 @@ bool CopyOut(TOutputFile& file) {
   if (file.ToStandardOutput) return CopyFile(file.Descriptor, STDOUT_FILENO);
   bool copied = CopyFile(file.Descriptor, file.Sink);
   int error = errno;
-  copied = close(file.Sink) == 0 && copied;
+  bool closed = close(file.Sink) == 0;
   file.Sink = -1;
-  if (!copied) errno = error;
-  return copied;
+  if (copied) return closed;  // errno tells why the close failed
+  errno = error;
+  return false;
 }
 
 // A file with no name in directory, or -1.
@@ -153,11 +154,6 @@ void FailOutputFile(TOutputFile& file, const std::string& what, int error) {
   if (file.Error.empty()) file.Error = what + " " + file.TargetPath + ": " + std::strerror(error);
 }
 
-// Looks at what is at the target already. False, with a reason, for a
-// directory. A device, a pipe or a socket is written to, never replaced by a
-// file; what goes there is held back until the end like standard output. A
-// regular file's permissions are kept, and a link is followed: the file it
-// names is the one replaced.
 // A link that names no file yet: the name at the end of its chain is the
 // one created.
 std::string LinkedName(const std::string& path) {
@@ -188,6 +184,11 @@ bool OpenSink(TOutputFile& file, std::string& failure) {
   return false;
 }
 
+// Looks at what is at the target already. False, with a reason, for a
+// directory. A device, a pipe or a socket is written to, never replaced by a
+// file; what goes there is held back until the end like standard output. A
+// regular file's permissions are kept, and a link is followed: the file it
+// names is the one replaced.
 bool InspectTarget(TOutputFile& file, mode_t& mode, std::string& failure) {
   struct stat info;
   if (file.ToStandardOutput) return true;
@@ -203,7 +204,7 @@ bool InspectTarget(TOutputFile& file, mode_t& mode, std::string& failure) {
   if (file.Streamed) return OpenSink(file, failure);
   mode = info.st_mode & 07777;
   char resolved[PATH_MAX];
-  if (!file.Streamed && realpath(file.TargetPath.c_str(), resolved)) file.TargetPath = resolved;
+  if (realpath(file.TargetPath.c_str(), resolved)) file.TargetPath = resolved;
   return true;
 }
 
