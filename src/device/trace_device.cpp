@@ -2,6 +2,7 @@
 // that a job can be checked without looking at paper. Its output is kept
 // whatever happens to the job, an aborted one included, because the trace of
 // a failure is what one wants to read.
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cerrno>
@@ -11,6 +12,7 @@
 #include <zlib.h>
 
 #include "device/device.h"
+#include "tolvane_state.h"
 
 namespace tolvane {
 
@@ -99,18 +101,39 @@ void TraceStartDoc(TDeviceContext* dc, const char* docName) {
   WriteLine(dc, "StartDocA " + Quoted(docName, std::strlen(docName)));
 }
 
+// A trace cut short (a full disk) fails the job like any output: checked at
+// every page, and written out in full when the document ends.
+void CheckTraceWritten(TDeviceContext* dc, bool flush) {
+  std::FILE* file = TraceFile(dc);
+  if ((!flush || std::fflush(file) == 0) && !std::ferror(file)) return;
+  int error = errno;
+  std::string where = dc->Port == "-" ? std::string("standard output") : dc->Port;
+  std::string failure = "cannot write the trace " + where + ": " + std::strerror(error);
+  std::clearerr(file);
+  RaiseJobFailure(failure);
+}
+
 void TraceStartPage(TDeviceContext* dc) { WriteLine(dc, "StartPage"); }
-void TraceEndPage(TDeviceContext* dc) { WriteLine(dc, "EndPage"); }
-void TraceEndDoc(TDeviceContext* dc) { WriteLine(dc, "EndDoc"); }
+
+void TraceEndPage(TDeviceContext* dc) {
+  WriteLine(dc, "EndPage");
+  CheckTraceWritten(dc, false);
+}
+
+void TraceEndDoc(TDeviceContext* dc) {
+  WriteLine(dc, "EndDoc");
+  CheckTraceWritten(dc, true);
+}
 void TraceAbortDoc(TDeviceContext* dc) { WriteLine(dc, "AbortDoc"); }
 
 void TraceClose(TDeviceContext* dc) {
   WriteLine(dc, "DeleteDC");
   auto* trace = static_cast<TTrace*>(dc->Data);
-  if (trace->Shared)
-    std::fflush(trace->File);
-  else
-    std::fclose(trace->File);
+  // The job has its outcome by now; a last line that cannot be written is
+  // only said.
+  bool written = trace->Shared ? std::fflush(trace->File) == 0 && !std::ferror(trace->File)
+                               : std::fclose(trace->File) == 0;
+  if (!written) Diagnose("cannot write the end of the trace " + dc->Port + ": " + std::strerror(errno));
   delete trace;
   dc->Data = nullptr;
 }

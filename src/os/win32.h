@@ -183,6 +183,10 @@ std::vector<std::string> GetArguments(int argc, char** argv);
 // write it while it is open. Null when it cannot be opened or is no file.
 std::FILE* OpenForSharedRead(const char* name);
 
+// Whether name is a regular file (a link to one counts). A pipe, a device,
+// a socket or a directory is not: opening one to read could wait forever.
+bool IsRegularFile(const char* name);
+
 // When the last warning box went to the console, writes the failure's own
 // message below it, so that the cause is not lost. Does nothing otherwise.
 void ReportFailureDetail(const std::string& message);

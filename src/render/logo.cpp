@@ -105,7 +105,7 @@ void DrawLogo() {
   std::string name = NextField("", ',');
   TLogoResources logo;
   errno = 0;
-  logo.File = name.empty() ? nullptr : OpenForSharedRead(name.c_str());
+  logo.File = IsRegularFile(name.c_str()) ? OpenForSharedRead(name.c_str()) : nullptr;
   if (!logo.File) {
     SetWarningDetail(MissingLogoDetail(name, errno));
     WarnLogo(MissingLogoText);

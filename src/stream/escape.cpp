@@ -11,28 +11,27 @@ namespace tolvane {
 
 static const size_t CommandLimit = 200;
 
-// The inline arguments: the bytes after "ESC letter :" up to the first ';'
-// or the end. Returns the bytes the sequence takes.
-static size_t ReadInlineArguments(const char* text, size_t textLength, size_t lineLength,
-                                  std::string& arguments) {
+// The inline arguments: the bytes after "ESC letter :" up to the first ';',
+// NUL or the end of the line. Returns the bytes the sequence takes. Only
+// the bytes of the sequence itself are looked at, so a line of many escapes
+// is read in one pass.
+static size_t ReadInlineArguments(const char* text, size_t length, std::string& arguments) {
   size_t end = 3;
-  while (end < textLength && text[end] != ';') end++;
+  while (end < length && text[end] != ';' && text[end] != 0) end++;
   arguments.assign(text + 3, end - 3);
-  if (end < textLength) return end + 1;  // the ';' goes with the sequence
-  if (textLength < lineLength) return textLength + 1;  // and so does a NUL
-  return lineLength;
+  if (end < length) return end + 1;  // the ';' or NUL goes with the sequence
+  return length;
 }
 
 size_t ExpandSequence(const char* text, size_t length) {
-  size_t textLength = strnlen(text, length);
-  if (textLength < 2) return 1;
+  if (length < 2 || text[1] == 0) return 1;
   char key[2] = {text[1], 0};
   char value[CommandLimit + 1];
   GetPrivateProfileStringA("sequences", key, "", value, sizeof value, ConfigPath.c_str());
-  bool hasArguments = textLength > 2 && text[2] == ':';
+  bool hasArguments = length > 2 && text[2] == ':';
   std::string arguments;
   size_t taken = 2;
-  if (hasArguments) taken = ReadInlineArguments(text, textLength, length, arguments);
+  if (hasArguments) taken = ReadInlineArguments(text, length, arguments);
   // A letter without a command swallows its arguments too.
   if (value[0] == 0) return taken;
   std::string command = value;

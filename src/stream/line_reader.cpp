@@ -43,6 +43,11 @@ bool ReadLine(TLineReader& reader, std::string& line) {
   line.clear();
   char byte;
   if (!PeekByte(reader, byte)) return false;
+  // A CR on its own is dropped, so a Ctrl-Z after CRs still starts its line.
+  while (byte == CarriageReturn) {
+    reader.Next++;
+    if (!PeekByte(reader, byte)) return true;  // the CRs were the last line
+  }
   // A Ctrl-Z at the very start of a line ends the file before it.
   if (byte == EndOfFileMark) {
     reader.AtEnd = true;

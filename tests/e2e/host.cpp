@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -118,8 +119,10 @@ bool HostTest::FileExists(const std::string& name) const { return fs::exists(Pat
 // The child: the job's directory as working directory, a UTF-8 console, no
 // graphical session (warnings go to standard error), the test profile.
 static void StartProgram(const std::string& directory, const std::vector<std::string>& arguments,
-                         int errors, int output) {
+                         int errors, int output,
+                         const std::vector<std::string>& environment = {}) {
   if (chdir(directory.c_str()) != 0) _exit(127);
+  for (const std::string& entry : environment) putenv(strdup(entry.c_str()));
   dup2(errors, 2);
   dup2(output, 1);
   setenv("TOLVANE_SYSTEM_PROFILE", (directory + "/system.ini").c_str(), 1);
@@ -135,8 +138,8 @@ static void StartProgram(const std::string& directory, const std::vector<std::st
   _exit(127);
 }
 
-static int WaitForProgram(pid_t child) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+static int WaitStatus(pid_t child, int seconds) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   int status = 0;
   while (waitpid(child, &status, WNOHANG) == 0) {
     if (std::chrono::steady_clock::now() > deadline) {
@@ -146,8 +149,26 @@ static int WaitForProgram(pid_t child) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return status;
 }
+
+static int WaitForProgram(pid_t child) {
+  int status = WaitStatus(child, 60);
+  return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+pid_t HostTest::Start(const std::vector<std::string>& arguments,
+                      const std::vector<std::string>& environment) {
+  int errors = open(PathOf("stderr.txt").c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
+  int output = open(PathOf("stdout.txt").c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
+  pid_t child = fork();
+  if (child == 0) StartProgram(directory_, arguments, errors, output, environment);
+  close(errors);
+  close(output);
+  return child;
+}
+
+int HostTest::Wait(pid_t job, int seconds) { return WaitStatus(job, seconds); }
 
 TJobResult HostTest::Run(const std::vector<std::string>& arguments) {
   std::error_code ignored;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
 #include <string>
 #include <vector>
@@ -33,6 +34,14 @@ class HostTest : public ::testing::Test {
   // Runs "tolvane arguments..." in the job's directory; the trace is read
   // from job.trace there.
   TJobResult Run(const std::vector<std::string>& arguments);
+
+  // Starts the program as Run does, with NAME=VALUE entries added to its
+  // environment, and returns at once; Wait takes its wait status (or -1
+  // once it has run for `seconds`: it is killed then). Standard error goes
+  // to stderr.txt of the job's directory.
+  pid_t Start(const std::vector<std::string>& arguments,
+              const std::vector<std::string>& environment);
+  int Wait(pid_t job, int seconds);
 
   std::string directory_;
 };

@@ -91,8 +91,10 @@ TEST_F(BadInput, OddBytesInLinesAndAroundThem) {
       {"AB\r\x1a" "CD\nEF", {"report.txt", "1"}, {{"0 0 \"A\"", "28 0 \"B\""}}},
       {"AB\r\n\x1a" "CD\nEF", {"report.txt", "1"}, {{"0 0 \"A\"", "28 0 \"B\""}}},
       {"AB\n\x1a\x1a", {"report.txt", "1"}, {{"0 0 \"A\"", "28 0 \"B\""}}},
-      // The removed CR leaves an empty line in front of the Ctrl-Z.
-      {"AB\n\r\x1a" "CD", {"report.txt", "1"}, {{"0 0 \"A\"", "28 0 \"B\"", "0 47 \" \""}}},
+      // A removed CR leaves the Ctrl-Z at the start of its line: no blank
+      // line, and no blank sheet after a form feed.
+      {"AB\n\r\x1a" "CD", {"report.txt", "1"}, {{"0 0 \"A\"", "28 0 \"B\""}}},
+      {"AB\f\r\n\r\x1a", {"report.txt", "1"}, {{"0 0 \"A\"", "28 0 \"B\""}}},
       {"\fA\x1a\fB", {"report.txt", "1"}, {{"0 0 \"A\""}}},
       {"A\0B"s, {"report.txt", "1"}, {{"0 0 \"A\"", "28 0 \"\\x00\"", "57 0 \"B\""}}},
       {"A\x1b\nB", {"report.txt", "1"}, {{"0 0 \"A\"", "0 47 \"B\""}}},

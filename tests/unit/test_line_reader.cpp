@@ -47,7 +47,11 @@ TEST(LineReader, SplitsLinesByTheFilesRules) {
       {"A\r\n\x1a", {"A"}},
       {"AB\x1a" "CD\nEF", {"AB"}},
       {"A\r\x1a" "B", {"A"}},
-      {"\r\x1a", {""}},
+      {"\r\x1a", {}},
+      {"A\n\r\r\x1a" "B\n", {"A"}},
+      {"\x0c\n\r\x1a", {"\x0c"}},
+      {"\r", {""}},
+      {"\rA\n", {"A"}},
       {"\x0c\n\x1b", {"\x0c", "\x1b"}},
       {"A\0B\n"s, {"A\0B"s}},
   };

@@ -3,8 +3,11 @@
 // take their names from the port's pattern.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -150,16 +153,92 @@ TEST_P(OutputFile, LinksPermissionsAndPipesAreRespected) {
   EXPECT_EQ(info.st_mode & 0777, 0640u);
 
   ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0600), 0);
+  int reading = open(Path("pipe").c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reading, 0);
   TOutputFile piped;
   ASSERT_TRUE(CreateOutputFile(piped, Path("pipe"), failure)) << failure;
   WriteOutputFile(piped, "through the pipe", 16);
-  std::string received;
-  std::thread reader([&] { received = Read("pipe"); });
   EXPECT_TRUE(CommitOutputFile(piped, failure)) << failure;
-  reader.join();
+  char buffer[64] = {};
+  std::string received(buffer, std::max<ssize_t>(0, read(reading, buffer, sizeof buffer)));
+  close(reading);
   EXPECT_EQ(received, "through the pipe");
   EXPECT_EQ(fs::status(Dir / "pipe").type(), fs::file_type::fifo);
   EXPECT_EQ(Names(), (std::set<std::string>{"link.pdf", "pipe", "real.pdf"}));
+}
+
+// A link that names no file yet is followed too: the file it names is
+// created, and the link stays.
+TEST_P(OutputFile, DanglingLinksGetTheFileTheyName) {
+  struct Case {
+    std::string link, linksTo, created;
+  } cases[] = {
+      {"relative.pdf", "made.pdf", "made.pdf"},
+      {"absolute.pdf", Path("absolute-made.pdf"), "absolute-made.pdf"},
+      {"first.pdf", "second.pdf", "chained.pdf"},  // second.pdf links on below
+  };
+  fs::create_symlink("chained.pdf", Dir / "second.pdf");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.link);
+    fs::create_symlink(c.linksTo, Dir / c.link);
+    TOutputFile file;
+    std::string failure;
+    ASSERT_TRUE(CreateOutputFile(file, Path(c.link), failure)) << failure;
+    WriteOutputFile(file, "report", 6);
+    ASSERT_TRUE(CommitOutputFile(file, failure)) << failure;
+    EXPECT_TRUE(fs::is_symlink(Dir / c.link));
+    EXPECT_EQ(Read(c.created), "report");
+  }
+  EXPECT_EQ(HiddenOutputFileCount(), 0u);
+}
+
+// The hidden files of a process of this host that no longer runs go with
+// the next file started in their directory; others stay.
+TEST_P(OutputFile, LeftoversOfKilledRunsAreRemoved) {
+  pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  char host[256] = {};
+  gethostname(host, sizeof host - 1);
+  std::string ours = std::string(host, strcspn(host, "./"));
+  std::string dead = ".out.pdf.tolvane." + std::to_string(gone) + "@" + ours + ".0123456789abXyZ123";
+  std::set<std::string> staying = {
+      ".out.pdf.tolvane." + std::to_string(getpid()) + "@" + ours + ".0123456789ab",
+      ".out.pdf.tolvane." + std::to_string(gone) + "@elsewhere.0123456789ab",
+      ".out.pdf.tolvane.0123456789abcdefgh",
+      "out.pdf.tolvane." + std::to_string(gone) + "@" + ours + ".0123456789ab",
+      ".out.pdf.tolvane." + std::to_string(gone) + "@" + ours,
+  };
+  Put(dead, "left");
+  for (const std::string& name : staying) Put(name, "kept");
+  TOutputFile file;
+  std::string failure;
+  ASSERT_TRUE(CreateOutputFile(file, Path("other.pdf"), failure)) << failure;
+  DiscardOutputFile(file);
+  EXPECT_EQ(Names(), staying);
+}
+
+// A pipe with no reader gives no file at all, and one whose reader stops
+// reading fails the commit once it has taken nothing for the stall limit.
+TEST_P(OutputFile, PipesWithoutReadersFailInBoundedTime) {
+  ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0600), 0);
+  TOutputFile file;
+  std::string failure;
+  EXPECT_FALSE(CreateOutputFile(file, Path("pipe"), failure));
+  EXPECT_NE(failure.find("no reader"), std::string::npos) << failure;
+
+  int reading = open(Path("pipe").c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reading, 0);
+  SetOutputStallLimit(200);
+  ASSERT_TRUE(CreateOutputFile(file, Path("pipe"), failure)) << failure;
+  std::string document(4 << 20, 'x');  // far more than a pipe holds
+  WriteOutputFile(file, document.data(), document.size());
+  auto started = std::chrono::steady_clock::now();
+  EXPECT_FALSE(CommitOutputFile(file, failure));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+  EXPECT_NE(failure.find("timed out"), std::string::npos) << failure;
+  SetOutputStallLimit(60000);
+  close(reading);
 }
 
 INSTANTIATE_TEST_SUITE_P(Nameless, OutputFile, ::testing::Values(true));

@@ -4,13 +4,16 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <vector>
 
 #include "device/linux/cairo_fonts.h"
 #include "device/linux/dib_decode.h"
+#include "device/linux/raster_glyphs.h"
 #include "tolvane_state.h"
 
 namespace tolvane {
@@ -48,9 +51,13 @@ struct TCanvas {
   std::vector<std::unique_ptr<TFontInstance>> Fonts;  // least recently used first
   std::vector<cairo_glyph_t> Batch;  // glyphs not yet drawn, all of BatchFont
   std::vector<cairo_glyph_t> EdgeBatch;  // those of them that reach into the margins
+  std::vector<cairo_glyph_t> OutlineBatch;  // those of them filled as outlines
   TFontInstance* BatchFont = nullptr;
   double BatchReach = 0;  // FontReach of BatchFont
   bool Transparent = false;  // a new context paints text backgrounds
+  bool Raster = false;       // the sheet is an image: glyphs are tried first
+  // How each byte's glyph goes on a raster sheet, per font drawn with.
+  std::map<const TFontInstance*, std::array<TGlyphWay, 256>> GlyphWays;
   TBitmapCache Bitmap;
 };
 
@@ -74,6 +81,12 @@ void ClipToPrintableArea(TCanvas& canvas) {
   cairo_clip(canvas.Cr);
 }
 
+void ClearGlyphs(TCanvas& canvas) {
+  canvas.Batch.clear();
+  canvas.EdgeBatch.clear();
+  canvas.OutlineBatch.clear();
+}
+
 void FlushGlyphs(TCanvas& canvas) {
   if (canvas.Cr && canvas.BatchFont && canvas.BatchFont->Font) {
     cairo_set_scaled_font(canvas.Cr, canvas.BatchFont->Font);
@@ -85,9 +98,15 @@ void FlushGlyphs(TCanvas& canvas) {
                         static_cast<int>(canvas.EdgeBatch.size()));
       cairo_restore(canvas.Cr);
     }
+    if (!canvas.OutlineBatch.empty()) {
+      if (canvas.Margins) ClipToPrintableArea(canvas);
+      cairo_glyph_path(canvas.Cr, canvas.OutlineBatch.data(),
+                       static_cast<int>(canvas.OutlineBatch.size()));
+      cairo_fill(canvas.Cr);
+      if (canvas.Margins) cairo_restore(canvas.Cr);
+    }
   }
-  canvas.Batch.clear();
-  canvas.EdgeBatch.clear();
+  ClearGlyphs(canvas);
 }
 
 TFontInstance* CurrentFont(TCanvas& canvas) {
@@ -103,6 +122,7 @@ TFontInstance* CurrentFont(TCanvas& canvas) {
       FlushGlyphs(canvas);
       canvas.BatchFont = nullptr;
     }
+    canvas.GlyphWays.erase(fonts.front().get());
     ReleaseFontInstance(*fonts.front());
     fonts.erase(fonts.begin());
   }
@@ -133,8 +153,7 @@ void FinishSheet(TCanvas& canvas) {
 }
 
 void DropDocument(TCanvas& canvas) {
-  canvas.Batch.clear();
-  canvas.EdgeBatch.clear();
+  ClearGlyphs(canvas);
   canvas.BatchFont = nullptr;
   if (canvas.Cr) cairo_destroy(canvas.Cr);
   canvas.Cr = nullptr;
@@ -160,13 +179,33 @@ double FontReach(const TFontInstance& font) {
 // (drawn as it is), across its edge (drawn clipped), or wholly outside (left
 // out, which also keeps far-off coordinates from cairo's fixed-point
 // arithmetic).
-void AddGlyph(TCanvas& canvas, unsigned long glyph, double x, double y, double reach) {
+void AddGlyph(TCanvas& canvas, unsigned long glyph, double x, double y, double reach,
+              TGlyphWay way) {
   if (x < -reach || y < -reach || x > canvas.PrintableWidth + reach ||
-      y > canvas.PrintableHeight + reach)
+      y > canvas.PrintableHeight + reach || way == TGlyphWay::None)
     return;
+  if (way == TGlyphWay::Outline) {
+    canvas.OutlineBatch.push_back(cairo_glyph_t{glyph, x, y});
+    return;
+  }
   bool inside = x >= reach && y >= reach && x <= canvas.PrintableWidth - reach &&
                 y <= canvas.PrintableHeight - reach;
   (inside || !canvas.Margins ? canvas.Batch : canvas.EdgeBatch).push_back(cairo_glyph_t{glyph, x, y});
+}
+
+// How the glyph of byte is drawn: as a glyph, except on a raster sheet,
+// where a glyph that cannot be rasterised is filled as its outline, or else
+// left out with a word on standard error.
+TGlyphWay GlyphWay(TCanvas& canvas, const TFontInstance& font, unsigned char byte) {
+  if (!canvas.Raster) return TGlyphWay::Glyph;
+  TGlyphWay& way = canvas.GlyphWays[&font][byte];
+  if (way != TGlyphWay::Unknown) return way;
+  way = FindGlyphWay(font.Font, font.Glyphs->Glyph[byte]);
+  if (way == TGlyphWay::None)
+    Diagnose("the glyph of byte " + std::to_string(byte) + " cannot be drawn in " +
+             font.Face->Family + " at a cell of " + std::to_string(font.Key.lfHeight) + " by " +
+             std::to_string(font.Key.lfWidth) + " pixels; it is left out");
+  return way;
 }
 
 // An opaque background fills the cells of the text with white, as the
@@ -368,6 +407,7 @@ void CairoStartPage(TDeviceContext* dc) {
     return;
   }
   canvas.Cr = cairo_create(surface);
+  canvas.Raster = cairo_surface_get_type(surface) == CAIRO_SURFACE_TYPE_IMAGE;
   const TSheetFrame& frame = canvas.Frame;
   cairo_translate(canvas.Cr, frame.OriginX, frame.OriginY);
   cairo_scale(canvas.Cr, frame.ScaleX, frame.ScaleY);
@@ -411,7 +451,6 @@ void CairoClose(TDeviceContext* dc) {
   // A context deleted inside its document leaves nothing of it, and one
   // that never started a document lets go of the file it had ready.
   DropDocument(*canvas);
-  canvas->Batch.clear();
   for (auto& font : canvas->Fonts) ReleaseFontInstance(*font);
   ReleaseBitmap(canvas->Bitmap);
   canvas->Sheets.Kind->Release(canvas->Sheets);
@@ -456,7 +495,8 @@ void CairoTextOutput(TDeviceContext* dc, int x, int y, const char* text, int cou
   double reach = canvas.BatchReach;
   for (int i = 0; i < count; ++i) {
     unsigned char byte = static_cast<unsigned char>(text[i]);
-    if (!glyphs.Blank[byte]) AddGlyph(canvas, glyphs.Glyph[byte], originX, originY, reach);
+    if (!glyphs.Blank[byte])
+      AddGlyph(canvas, glyphs.Glyph[byte], originX, originY, reach, GlyphWay(canvas, *font, byte));
     originX += glyphs.Advance[byte] * layout.AdvanceX;
     originY += glyphs.Advance[byte] * layout.AdvanceY;
   }

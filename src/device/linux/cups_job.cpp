@@ -4,6 +4,7 @@
 
 #include <cups/cups.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 
@@ -16,8 +17,10 @@ using std::chrono::milliseconds;
 // A scheduler that takes no data and gives no answer for this long is given
 // up on, and the job with it.
 constexpr milliseconds JobSilence{60000};
-// Cancelling is one short request on a connection of its own.
+// Cancelling, and asking whether the whole job arrived, is one short
+// request on a connection of its own.
 constexpr milliseconds CancelTime{5000};
+constexpr milliseconds CheckTime{5000};
 
 bool Accepted(ipp_status_t status) { return status < IPP_STATUS_REDIRECTION_OTHER_SITE; }
 
@@ -43,6 +46,58 @@ int CreateJob(http_t* http, const std::string& queue, const std::string& title,
 }
 
 void CancelGuardedJob(TCupsJob* job) { CancelCupsJob(*job); }
+
+// The job's attributes as the scheduler has them now, or null.
+ipp_t* AskAboutJob(http_t* http, int id) {
+  static const char* const wanted[] = {"job-state", "job-k-octets"};
+  char uri[HTTP_MAX_URI];
+  httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
+                   "/jobs/%d", id);
+  ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr,
+                wanted);
+  ipp_t* response = cupsDoRequest(http, request, "/");
+  if (response && !Accepted(ippGetStatusCode(response))) {
+    ippDelete(response);
+    return nullptr;
+  }
+  return response;
+}
+
+// A document is printed only when the scheduler has all of it: the job is
+// not cancelled or aborted, and it holds as many kilobytes as were sent (a
+// connection that stalled may have lost data on the way and still ended
+// its request well).
+bool WholeJobReceived(TCupsJob& job) {
+  // A scheduler busy with the job it just took may be slow to answer: it
+  // has what is left of the job's silence, and a few seconds at least.
+  milliseconds left = std::max(CheckTime, job.Connection.Silence - job.Connection.Silent);
+  TCupsConnection asking;
+  ipp_t* answer = ConnectForJob(asking, left) ? AskAboutJob(asking.Http, job.Id) : nullptr;
+  CloseCupsConnection(asking);
+  if (!answer) {
+    FailCupsJob(job, "the scheduler did not say whether it has the whole job");
+    return false;
+  }
+  ipp_attribute_t* state = ippFindAttribute(answer, "job-state", IPP_TAG_ENUM);
+  ipp_attribute_t* size = ippFindAttribute(answer, "job-k-octets", IPP_TAG_INTEGER);
+  int jobState = state ? ippGetInteger(state, 0) : IPP_JSTATE_PENDING;
+  size_t kilobytes = size ? static_cast<size_t>(ippGetInteger(size, 0)) : (job.Sent + 1023) / 1024;
+  ippDelete(answer);
+  if (jobState == IPP_JSTATE_CANCELED || jobState == IPP_JSTATE_ABORTED) {
+    job.Failure = "the scheduler stopped the job";
+  } else if (kilobytes < (job.Sent + 1023) / 1024) {
+    job.Failure = "the scheduler received " + std::to_string(kilobytes) + " KB of the job's " +
+                  std::to_string((job.Sent + 1023) / 1024) + " KB";
+  } else {
+    return true;
+  }
+  job.State = TCupsJobState::Failed;
+  return false;
+}
 
 }  // namespace
 
@@ -72,26 +127,31 @@ bool StartCupsJob(TCupsJob& job, const std::string& queue, const std::string& ti
   return true;
 }
 
+// libcups may drop buffered data whose sending timed out and still answer
+// that all is well; the connection's error is what tells.
 bool WriteCupsJob(TCupsJob& job, const void* data, size_t size) {
   if (job.State != TCupsJobState::Writing) return false;
   if (size == 0) return true;
   if (cupsWriteRequestData(job.Connection.Http, static_cast<const char*>(data), size) !=
-      HTTP_STATUS_CONTINUE) {
+          HTTP_STATUS_CONTINUE ||
+      httpError(job.Connection.Http) != 0) {
     FailCupsJob(job, "the scheduler took no more of the document");
     return false;
   }
+  job.Sent += size;
   return true;
 }
 
 bool FinishCupsJob(TCupsJob& job) {
   if (job.State == TCupsJobState::Writing) {
+    bool sent = httpFlushWrite(job.Connection.Http) >= 0 && httpError(job.Connection.Http) == 0;
     ipp_status_t status = cupsFinishDocument(job.Connection.Http, job.Queue.c_str());
     CloseCupsConnection(job.Connection);
-    if (Accepted(status)) {
+    if (!sent || !Accepted(status))
+      FailCupsJob(job, "the scheduler did not accept the job");
+    else if (WholeJobReceived(job))
       job.State = TCupsJobState::Finished;
-      return true;
-    }
-    FailCupsJob(job, "the scheduler did not accept the job");
+    if (job.State == TCupsJobState::Finished) return true;
   }
   CancelCupsJob(job);
   return false;

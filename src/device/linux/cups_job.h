@@ -23,6 +23,7 @@ struct TCupsJob {
   std::string Queue;
   std::string Failure;  // what went wrong first, in the scheduler's words
   int Id = 0;
+  size_t Sent = 0;  // bytes of the document handed to the connection
   TCupsJobState State = TCupsJobState::None;
   // Open from the start to the end of the document: the document is one
   // request whose data keeps the connection busy until it ends.

@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "device/linux/output_group.h"
+
 namespace tolvane {
 
 namespace {
@@ -97,9 +99,7 @@ bool EndFileSheet(TSheets& sheets, std::string& failure) {
 
 bool EndFiles(TSheets& sheets, std::string& failure) {
   TSheetFiles& files = Files(sheets);
-  bool done = true;
-  for (TOutputFile& file : files.Done)
-    if (done) done = CommitOutputFile(file, failure);
+  bool done = CommitOutputFiles(files.Done, failure);
   DiscardDone(files);
   files.Number = 0;
   return done;

@@ -1,17 +1,21 @@
 #include "device/linux/output_file.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <random>
+
+#include "device/linux/hidden_files.h"
+#include "os/win32.h"
 
 namespace tolvane {
 
@@ -19,55 +23,8 @@ namespace {
 
 constexpr size_t BufferSize = 1 << 16;
 bool AnonymousFiles = true;
-
-// Hidden names that must not outlive the process: removed when the file is
-// committed or discarded, and at exit for whatever a job left open.
-std::vector<std::string>& HiddenNames() {
-  static std::vector<std::string>* names = new std::vector<std::string>();
-  return *names;
-}
-
-void RemoveHiddenNamesAtExit() {
-  for (const std::string& name : HiddenNames()) unlink(name.c_str());
-  HiddenNames().clear();
-}
-
-void Remember(const std::string& name) {
-  static bool registered = false;
-  if (!registered) {
-    std::atexit(RemoveHiddenNamesAtExit);
-    registered = true;
-  }
-  HiddenNames().push_back(name);
-}
-
-void Forget(const std::string& name) {
-  auto& names = HiddenNames();
-  names.erase(std::remove(names.begin(), names.end(), name), names.end());
-}
-
-std::string Directory(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string BaseName(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// A hidden name beside the target that nothing else uses.
-std::string HiddenNameFor(const std::string& target) {
-  static std::mt19937_64 random{std::random_device{}()};
-  char suffix[24];
-  std::snprintf(suffix, sizeof suffix, ".%012llx",
-                static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
-  std::string directory = Directory(target);
-  std::string prefix = directory == "/" ? "/" : directory + "/";
-  return prefix + "." + BaseName(target) + ".tolvane" + suffix;
-}
+// A device or pipe that takes no data for this long fails its output.
+int StallLimitMs = 60000;
 
 mode_t CreationMode() {
   mode_t mask = umask(0);
@@ -75,10 +32,22 @@ mode_t CreationMode() {
   return 0666 & ~mask;
 }
 
+// Waits until a descriptor that would block takes data again, for as long
+// as a device or pipe may stall.
+bool WaitUntilWritable(int descriptor) {
+  struct pollfd ready = {descriptor, POLLOUT, 0};
+  int answer;
+  do answer = poll(&ready, 1, StallLimitMs);
+  while (answer < 0 && errno == EINTR);
+  if (answer == 0) errno = ETIMEDOUT;
+  return answer > 0;
+}
+
 bool WriteAll(int descriptor, const uint8_t* data, size_t size) {
   while (size > 0) {
     ssize_t written = write(descriptor, data, size);
     if (written < 0 && errno == EINTR) continue;
+    if (written < 0 && errno == EAGAIN && WaitUntilWritable(descriptor)) continue;
     if (written <= 0) return false;
     data += written;
     size -= static_cast<size_t>(written);
@@ -100,15 +69,15 @@ bool CopyFile(int descriptor, int destination) {
 
 // The held-back contents of a streamed output, to standard output or into
 // the device (or pipe) at the target.
-bool CopyOut(int descriptor, bool toStandardOutput, const std::string& target) {
-  if (toStandardOutput) return CopyFile(descriptor, STDOUT_FILENO);
-  int destination = open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-  if (destination < 0) return false;
-  bool copied = CopyFile(descriptor, destination);
+bool CopyOut(TOutputFile& file) {
+  if (file.ToStandardOutput) return CopyFile(file.Descriptor, STDOUT_FILENO);
+  bool copied = CopyFile(file.Descriptor, file.Sink);
   int error = errno;
-  copied = close(destination) == 0 && copied;
-  if (!copied && errno == 0) errno = error;
-  return copied;
+  bool closed = close(file.Sink) == 0;
+  file.Sink = -1;
+  if (copied) return closed;  // errno tells why the close failed
+  errno = error;
+  return false;
 }
 
 // A file with no name in directory, or -1.
@@ -185,6 +154,36 @@ void FailOutputFile(TOutputFile& file, const std::string& what, int error) {
   if (file.Error.empty()) file.Error = what + " " + file.TargetPath + ": " + std::strerror(error);
 }
 
+// A link that names no file yet: the name at the end of its chain is the
+// one created.
+std::string LinkedName(const std::string& path) {
+  std::string current = path;
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat info;
+    if (lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) break;
+    std::string linked(PATH_MAX, '\0');
+    ssize_t length = readlink(current.c_str(), linked.data(), linked.size());
+    if (length <= 0) break;
+    linked.resize(static_cast<size_t>(length));
+    current = linked[0] == '/' ? linked : PathDirectory(current) + "/" + linked;
+  }
+  return current;
+}
+
+// The device or pipe is opened now, so that one that cannot take the
+// document refuses the printer: a pipe without a reader would otherwise
+// keep the job waiting at its end. It is written without blocking, so a
+// reader that stops reading fails the job in bounded time.
+bool OpenSink(TOutputFile& file, std::string& failure) {
+  // A reader that goes away fails the job rather than killing the process.
+  std::signal(SIGPIPE, SIG_IGN);
+  file.Sink = open(file.TargetPath.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (file.Sink >= 0) return true;
+  failure = errno == ENXIO ? "the output " + file.TargetPath + " has no reader"
+                           : "cannot write to " + file.TargetPath + ": " + std::strerror(errno);
+  return false;
+}
+
 // Looks at what is at the target already. False, with a reason, for a
 // directory. A device, a pipe or a socket is written to, never replaced by a
 // file; what goes there is held back until the end like standard output. A
@@ -192,15 +191,20 @@ void FailOutputFile(TOutputFile& file, const std::string& what, int error) {
 // names is the one replaced.
 bool InspectTarget(TOutputFile& file, mode_t& mode, std::string& failure) {
   struct stat info;
-  if (file.ToStandardOutput || stat(file.TargetPath.c_str(), &info) != 0) return true;
+  if (file.ToStandardOutput) return true;
+  if (stat(file.TargetPath.c_str(), &info) != 0) {
+    if (errno == ENOENT) file.TargetPath = LinkedName(file.TargetPath);
+    return true;
+  }
   if (S_ISDIR(info.st_mode)) {
     failure = "the output " + file.TargetPath + " is a directory";
     return false;
   }
   file.Streamed = !S_ISREG(info.st_mode);
-  if (S_ISREG(info.st_mode)) mode = info.st_mode & 07777;
+  if (file.Streamed) return OpenSink(file, failure);
+  mode = info.st_mode & 07777;
   char resolved[PATH_MAX];
-  if (!file.Streamed && realpath(file.TargetPath.c_str(), resolved)) file.TargetPath = resolved;
+  if (realpath(file.TargetPath.c_str(), resolved)) file.TargetPath = resolved;
   return true;
 }
 
@@ -210,18 +214,22 @@ bool CreateHidden(TOutputFile& file, const std::string& directory, mode_t mode,
                   std::string& failure) {
   std::string name = file.Streamed ? directory + "/.tolvane-output-XXXXXX"
                                    : HiddenNameFor(file.TargetPath) + "XXXXXX";
+  // Made and remembered with no signal in between, so none can leave it.
+  HoldTermination();
   file.Descriptor = mkostemp(name.data(), O_CLOEXEC);
   if (file.Descriptor < 0) {
     failure = "cannot write in " + directory + ": " + std::strerror(errno);
+    ReleaseTermination();
     return false;
   }
-  fchmod(file.Descriptor, mode);
   if (file.Streamed) {
     unlink(name.c_str());  // read back through the descriptor only
   } else {
     file.HiddenPath = name;
-    Remember(name);
+    RememberHiddenFile(name);
   }
+  ReleaseTermination();
+  fchmod(file.Descriptor, mode);
   return true;
 }
 
@@ -242,9 +250,12 @@ bool LinkHidden(TOutputFile& file, std::string& failure) {
   std::string source = "/proc/self/fd/" + std::to_string(file.Descriptor);
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string name = HiddenNameFor(file.TargetPath);
-    if (linkat(AT_FDCWD, source.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+    HoldTermination();
+    bool linked = linkat(AT_FDCWD, source.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    if (linked) RememberHiddenFile(name);
+    ReleaseTermination();
+    if (linked) {
       file.HiddenPath = name;
-      Remember(name);
       return true;
     }
     if (errno != EEXIST) {
@@ -260,7 +271,7 @@ bool LinkHidden(TOutputFile& file, std::string& failure) {
 // renamed over its target.
 bool PutInPlace(TOutputFile& file, std::string& failure) {
   if (file.Streamed) {
-    if (CopyOut(file.Descriptor, file.ToStandardOutput, file.TargetPath)) return true;
+    if (CopyOut(file)) return true;
     failure = "cannot write to " +
               (file.ToStandardOutput ? std::string("standard output") : file.TargetPath) + ": " +
               std::strerror(errno);
@@ -270,17 +281,17 @@ bool PutInPlace(TOutputFile& file, std::string& failure) {
     failure = "cannot write " + file.TargetPath + ": " + std::strerror(errno);
     return false;
   }
-  if (!LinkHidden(file, failure)) return false;
-  if (rename(file.HiddenPath.c_str(), file.TargetPath.c_str()) != 0) {
-    failure = "cannot put the output in place at " + file.TargetPath + ": " + std::strerror(errno);
-    return false;
-  }
-  Forget(file.HiddenPath);
-  file.HiddenPath.clear();
-  return true;
+  return LinkHidden(file, failure) && RenameParkedFile(file, failure);
 }
 
 void DiscardGuardedFile(TOutputFile* file) { DiscardOutputFile(*file); }
+
+// No printer: the reason goes to standard error, and nothing is kept.
+bool Refuse(TOutputFile& file, const std::string& failure) {
+  Diagnose(failure);
+  DiscardOutputFile(file);
+  return false;
+}
 
 }  // namespace
 
@@ -290,25 +301,25 @@ bool CreateOutputFile(TOutputFile& file, const std::string& target, std::string&
   file.TargetPath = target;
   file.ToStandardOutput = target == "-";
   file.Streamed = file.ToStandardOutput;
-  if (target.empty()) {
-    failure = "no output file is named";
-    return false;
-  }
+  if (target.empty()) return Refuse(file, failure = "no output file is named");
   mode_t mode = CreationMode();
-  if (!InspectTarget(file, mode, failure)) return false;
-  std::string directory = Directory(file.TargetPath);
+  if (!InspectTarget(file, mode, failure)) return Refuse(file, failure);
+  std::string directory = PathDirectory(file.TargetPath);
   if (file.Streamed) {
     const char* temporary = std::getenv("TMPDIR");
     directory = temporary && *temporary ? temporary : "/tmp";
+  } else {
+    RemoveStaleHiddenFiles(directory);
   }
   file.Descriptor = CreateAnonymous(directory);
   if (file.Descriptor >= 0) fchmod(file.Descriptor, mode);
   if (file.Descriptor < 0 && (errno == ENOENT || errno == EACCES || errno == EROFS ||
                               errno == ENOTDIR || errno == ENOSPC || errno == EDQUOT)) {
     failure = "cannot write in " + directory + ": " + std::strerror(errno);
-    return false;
+    return Refuse(file, failure);
   }
-  if (file.Descriptor < 0 && !CreateHidden(file, directory, mode, failure)) return false;
+  if (file.Descriptor < 0 && !CreateHidden(file, directory, mode, failure))
+    return Refuse(file, failure);
   file.Buffer.reserve(BufferSize);
   return true;
 }
@@ -355,6 +366,16 @@ bool ParkOutputFile(TOutputFile& file, std::string& failure) {
   return true;
 }
 
+bool RenameParkedFile(TOutputFile& file, std::string& failure) {
+  if (rename(file.HiddenPath.c_str(), file.TargetPath.c_str()) != 0) {
+    failure = "cannot put the output in place at " + file.TargetPath + ": " + std::strerror(errno);
+    return false;
+  }
+  ForgetHiddenFile(file.HiddenPath);
+  file.HiddenPath.clear();
+  return true;
+}
+
 bool CommitOutputFile(TOutputFile& file, std::string& failure) {
   if (!FlushOutputFile(file)) {
     failure = file.Error;
@@ -369,9 +390,11 @@ bool CommitOutputFile(TOutputFile& file, std::string& failure) {
 void DiscardOutputFile(TOutputFile& file) {
   if (file.Descriptor >= 0) close(file.Descriptor);
   file.Descriptor = -1;
+  if (file.Sink >= 0) close(file.Sink);
+  file.Sink = -1;
   if (!file.HiddenPath.empty()) {
     unlink(file.HiddenPath.c_str());
-    Forget(file.HiddenPath);
+    ForgetHiddenFile(file.HiddenPath);
     file.HiddenPath.clear();
   }
   file.Buffer.clear();
@@ -425,6 +448,8 @@ size_t OpenOutputFileLimit() {
 
 void SetAnonymousOutputFiles(bool enabled) { AnonymousFiles = enabled; }
 
-size_t HiddenOutputFileCount() { return HiddenNames().size(); }
+size_t HiddenOutputFileCount() { return HiddenFileCount(); }
+
+void SetOutputStallLimit(int milliseconds) { StallLimitMs = milliseconds; }
 
 }  // namespace tolvane

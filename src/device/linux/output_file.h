@@ -24,6 +24,7 @@ struct TOutputFile {
   std::string Error;       // the first failure; empty while all is well
   std::vector<uint8_t> Buffer;
   int Descriptor = -1;
+  int Sink = -1;  // the device or pipe at the target, for a streamed file
   bool ToStandardOutput = false;
   bool Streamed = false;  // held back and copied out when committed
 };
@@ -44,6 +45,9 @@ bool SettleOutputFile(TOutputFile& file, std::string& failure);
 // until the commit or discard: for documents of more files than a process
 // may hold open.
 bool ParkOutputFile(TOutputFile& file, std::string& failure);
+// Gives a parked file its target's name in one step, replacing what was
+// there; the file has no hidden name afterwards.
+bool RenameParkedFile(TOutputFile& file, std::string& failure);
 // Puts the file at its target, replacing what was there in one step.
 bool CommitOutputFile(TOutputFile& file, std::string& failure);
 // Forgets the file; the target is not touched.
@@ -80,5 +84,9 @@ void SetAnonymousOutputFiles(bool enabled);
 
 // The hidden files that this process has left and not yet removed.
 size_t HiddenOutputFileCount();
+
+// How long a device or pipe at the target may take no data before its
+// output fails (a minute; tests shorten it).
+void SetOutputStallLimit(int milliseconds);
 
 }  // namespace tolvane

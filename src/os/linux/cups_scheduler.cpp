@@ -4,6 +4,7 @@
 
 #include <cups/cups.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -30,10 +31,15 @@ const char* NoPassword(const char* /*prompt*/, http_t* /*http*/, const char* /*m
   return nullptr;
 }
 
+// How long a job waits at a time before its silence is counted.
+constexpr milliseconds JobStep{1000};
+
 // Called when a wait has passed its limit: true waits once more.
 int KeepWaiting(http_t* /*http*/, void* data) {
-  const auto* connection = static_cast<const TCupsConnection*>(data);
-  return connection->Overall && Clock::now() < connection->Deadline ? 1 : 0;
+  auto* connection = static_cast<TCupsConnection*>(data);
+  if (connection->Overall) return Clock::now() < connection->Deadline ? 1 : 0;
+  connection->Silent += connection->Step;
+  return connection->Silent < connection->Silence ? 1 : 0;
 }
 
 bool Connect(TCupsConnection& connection, milliseconds connect, milliseconds wait, bool overall) {
@@ -84,7 +90,12 @@ bool ConnectForQuestions(TCupsConnection& connection, milliseconds overall) {
 }
 
 bool ConnectForJob(TCupsConnection& connection, milliseconds silence) {
-  return Connect(connection, silence, silence, false);
+  milliseconds step = std::min(JobStep, silence);
+  if (!Connect(connection, silence, step, false)) return false;
+  connection.Step = step;
+  connection.Silent = milliseconds{0};
+  connection.Silence = silence;
+  return true;
 }
 
 void CloseCupsConnection(TCupsConnection& connection) {

@@ -23,13 +23,19 @@ struct TCupsConnection {
   http_t* Http = nullptr;  // null when no scheduler could be reached
   std::chrono::steady_clock::time_point Deadline{};  // questions: the end of all waits
   bool Overall = false;  // waits end at Deadline, not after each wait alone
+  // A job's: the silence it has met so far, in waits of Step, and how much
+  // of it in all the job may meet.
+  std::chrono::milliseconds Step{0};
+  std::chrono::milliseconds Silent{0};
+  std::chrono::milliseconds Silence{0};
 };
 
 // For a few quick questions: the connection and all answers together take
 // at most about `overall`. False when no scheduler could be reached.
 bool ConnectForQuestions(TCupsConnection& connection, std::chrono::milliseconds overall);
-// For a job: each answer, and each chance to send more data, may take up to
-// `silence`, however long the whole job takes.
+// For a job: the waits for answers and for chances to send more data may
+// add up to `silence` in all, however long the whole job takes; a scheduler
+// that is stopped for that long fails the job.
 bool ConnectForJob(TCupsConnection& connection, std::chrono::milliseconds silence);
 // Drops the connection at once (a request half sent is abandoned); nothing
 // happens for one that is not connected.

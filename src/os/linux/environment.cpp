@@ -98,4 +98,9 @@ std::FILE* OpenForSharedRead(const char* name) {
   return file;
 }
 
+bool IsRegularFile(const char* name) {
+  struct stat info;
+  return name != nullptr && stat(name, &info) == 0 && S_ISREG(info.st_mode);
+}
+
 }  // namespace tolvane

@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
+#include <sys/stat.h>
+#include <sys/types.h>
 
 #include <cstdio>
 #include <string>
@@ -81,5 +83,11 @@ std::FILE* OpenForSharedRead(const char* name) {
 
 // The warning box is the whole report on Windows.
 void ReportFailureDetail(const std::string& /*message*/) {}
+
+// Device names such as CON or COM1 are no regular files either.
+bool IsRegularFile(const char* name) {
+  struct _stat64 info;
+  return name != nullptr && _stat64(name, &info) == 0 && (info.st_mode & _S_IFMT) == _S_IFREG;
+}
 
 }  // namespace tolvane
