@@ -1,6 +1,5 @@
 #include "device/linux/cairo_device.h"
 
-#include <cairo-pdf.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -281,32 +280,6 @@ void PaintBitmap(TCanvas& canvas, cairo_surface_t* image, bool bottomUp, const T
 }
 
 }  // namespace
-
-// cairo compresses every page of a PDF document at zlib's default level. A
-// page of a report is thousands of glyphs, each with its small offset from
-// the grid, and at that level compressing them took 4 ms a page here, twice
-// what cairo needs for everything else on the page; at the fastest level it
-// takes 0.7 ms, for files about a sixth larger. cairo has no setting for
-// it, so the program answers zlib's deflateInit itself, as zlib would at its
-// fastest level. cairo is its only caller in the process (libpng calls
-// deflateInit2 and keeps its own level).
-extern "C" int deflateInit_(z_streamp stream, int, const char* version, int streamSize) {
-  return deflateInit2_(stream, Z_BEST_SPEED, Z_DEFLATED, MAX_WBITS, 8, Z_DEFAULT_STRATEGY, version,
-                       streamSize);
-}
-
-cairo_surface_t* CreatePdfStreamSurface(const TPrinterGeometry& geometry,
-                                        cairo_write_func_t write, void* closure) {
-  TSheetFrame frame = SheetFrame(geometry, true);
-  cairo_surface_t* surface =
-      cairo_pdf_surface_create_for_stream(write, closure, frame.Width, frame.Height);
-  if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-    cairo_surface_destroy(surface);
-    return nullptr;
-  }
-  cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATOR, "Tolvane " TOLVANE_VERSION);
-  return surface;
-}
 
 TSheetFrame SheetFrame(const TPrinterGeometry& geometry, bool inPoints) {
   TSheetFrame frame{};
