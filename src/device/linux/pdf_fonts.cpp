@@ -8,8 +8,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
+#include "device/linux/pdf_sfnt.h"
 #include "os/win32.h"
 
 namespace tolvane {
@@ -22,7 +24,7 @@ constexpr size_t CodesPerBlock = 100;
 
 struct TSubset {
   std::string Program;             // the subset font file
-  std::vector<uint16_t> NewGlyphs; // by code, the glyph in the subset
+  std::vector<TCharacterGlyph> Map;  // the characters drawn, to glyphs of the subset
 };
 
 // The tables that arrange glyphs for text layout; the document positions
@@ -50,7 +52,9 @@ bool RunSubset(hb_face_t* face, const TPdfFont& font, TSubset& subset, std::stri
     return false;
   }
   hb_set_t* glyphs = hb_subset_input_glyph_set(input);
-  for (uint32_t glyph : font.Glyphs) hb_set_add(glyphs, glyph);
+  for (int code = 0; code < 256; ++code)
+    if (font.Used[code]) hb_set_add(glyphs, font.Glyphs[code]);
+  hb_set_add(glyphs, 0);
   hb_subset_input_set_flags(input, HB_SUBSET_FLAGS_NO_HINTING);
   DropLayoutTables(input);
   hb_subset_plan_t* plan = hb_subset_plan_create_or_fail(face, input);
@@ -60,9 +64,11 @@ bool RunSubset(hb_face_t* face, const TPdfFont& font, TSubset& subset, std::stri
     return false;
   }
   const hb_map_t* mapping = hb_subset_plan_old_to_new_glyph_mapping(plan);
-  for (uint32_t glyph : font.Glyphs) {
-    hb_codepoint_t mapped = hb_map_get(mapping, glyph);
-    subset.NewGlyphs.push_back(mapped == HB_MAP_VALUE_INVALID ? 0 : uint16_t(mapped));
+  for (int code = 0; code < 256; ++code) {
+    hb_codepoint_t mapped = hb_map_get(mapping, font.Glyphs[code]);
+    char32_t character = font.Characters[code];
+    if (font.Used[code] && mapped != HB_MAP_VALUE_INVALID && mapped != 0 && character < 0xFFFF)
+      subset.Map.push_back({uint16_t(character), uint16_t(mapped)});
   }
   hb_face_t* result = hb_subset_plan_execute_or_fail(plan);
   hb_subset_plan_destroy(plan);
@@ -78,6 +84,10 @@ bool RunSubset(hb_face_t* face, const TPdfFont& font, TSubset& subset, std::stri
     const char* data = hb_blob_get_data(blob, &length);
     subset.Program.assign(data, length);
     hb_blob_destroy(blob);
+    if (!ReplaceCharacterMap(subset.Program, subset.Map)) {
+      reason = "its subset cannot be read";
+      subset.Program.clear();
+    }
   }
   hb_face_destroy(result);
   return !subset.Program.empty();
@@ -108,34 +118,40 @@ std::string FontName(FT_Face face, const std::string& family) {
 
 double Thousandths(double units, double unitsPerEm) { return units * 1000.0 / unitsPerEm; }
 
-// The widths of the codes: the commonest as the default, the others listed
-// in runs of consecutive codes.
-std::string WidthEntries(const std::vector<int32_t>& widths) {
-  std::unordered_map<int64_t, int> counts;
-  int64_t common = 0;
-  int best = 0;
-  for (size_t code = 1; code < widths.size(); ++code) {
-    int64_t width = widths[code];
-    if (++counts[width] > best) best = counts[width], common = width;
-  }
-  std::string text = "/DW ";
-  AppendInteger(text, common);
-  text += "/W[";
-  size_t code = 1;
-  while (code < widths.size()) {
-    if (widths[code] == common) {
-      ++code;
-      continue;
-    }
-    AppendInteger(text, int64_t(code));
-    text += '[';
-    for (; code < widths.size() && widths[code] != common; ++code) {
-      AppendInteger(text, widths[code]);
-      text += ' ';
-    }
-    text += ']';
+// The widths of the codes from the first taken to the last.
+std::string WidthEntries(const TPdfFont& font) {
+  int first = 0, last = 255;
+  while (first < 255 && !font.Used[first]) ++first;
+  while (last > first && !font.Used[last]) --last;
+  std::string text = "/FirstChar ";
+  AppendInteger(text, first);
+  text += "/LastChar ";
+  AppendInteger(text, last);
+  text += "/Widths[";
+  for (int code = first; code <= last; ++code) {
+    AppendInteger(text, font.Widths[code]);
+    text += ' ';
   }
   return text + "]";
+}
+
+// The Windows ANSI encoding, with every code whose character differs from
+// it named after its character.
+std::string EncodingEntry(const TPdfFont& font) {
+  const TCodePageTable& ansi = CodePageTable(1252);
+  std::string differences;
+  for (int code = 0; code < 256; ++code) {
+    if (!font.Used[code] || ansi.Character[code] == font.Characters[code]) continue;
+    char name[16];
+    char32_t character = font.Characters[code];
+    std::snprintf(name, sizeof name, character < 0x10000 ? "/uni%04X" : "/u%X",
+                  unsigned(character));
+    AppendInteger(differences, code);
+    differences += name;
+  }
+  if (differences.empty()) return "/Encoding/WinAnsiEncoding";
+  return "/Encoding<</Type/Encoding/BaseEncoding/WinAnsiEncoding/Differences[" + differences +
+         "]>>";
 }
 
 std::string DescriptorEntries(const TFontFace& face, const std::string& name) {
@@ -144,8 +160,8 @@ std::string DescriptorEntries(const TFontFace& face, const std::string& name) {
   auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(ft, FT_SFNT_OS2));
   double capHeight = os2 && os2->version >= 2 && os2->sCapHeight > 0 ? os2->sCapHeight
                                                                       : face.Metrics.WinAscent;
-  // Symbolic: the glyphs are chosen by code, not by a standard encoding.
-  int flags = 4 | (FT_IS_FIXED_WIDTH(ft) ? 1 : 0);
+  // Not symbolic: codes name characters through the encoding.
+  int flags = 32 | (FT_IS_FIXED_WIDTH(ft) ? 1 : 0);
   std::string text = "<</Type/FontDescriptor/FontName/" + name + "/Flags ";
   AppendInteger(text, flags);
   text += "/FontBBox[";
@@ -163,39 +179,29 @@ std::string DescriptorEntries(const TFontFace& face, const std::string& name) {
   return text;
 }
 
-std::string GlyphMap(const std::vector<uint16_t>& glyphs) {
-  std::string bytes;
-  for (uint16_t glyph : glyphs) bytes += char(glyph >> 8), bytes += char(glyph & 0xFF);
-  return bytes;
-}
-
 void WriteFont(TPdfWriter& writer, const TPdfFont& font) {
   TSubset subset;
   std::string reason;
   bool embedded = SubsetFont(font, subset, reason);
   if (!embedded) {
     Diagnose("the font " + font.File + " is not embedded in the PDF: " + reason);
-    subset.NewGlyphs.assign(font.Glyphs.begin(), font.Glyphs.end());
   }
   std::string name = FontName(font.Face->Face, font.Face->Family);
-  if (embedded) name = SubsetTag(font.Glyphs) + "+" + name;
-  int cidFont = ReserveObject(writer), descriptor = ReserveObject(writer);
+  if (embedded) name = SubsetTag(font) + "+" + name;
+  int descriptor = ReserveObject(writer);
   int program = embedded ? ReserveObject(writer) : 0;
-  int toUnicode = ReserveObject(writer), glyphMap = ReserveObject(writer);
+  int toUnicode = ReserveObject(writer);
   auto reference = [](int number) {
     std::string text;
     AppendInteger(text, number);
     return text + " 0 R";
   };
+  // Codes name characters, and the font's own map gives their glyphs.
   WriteObject(writer, font.Number,
-              "<</Type/Font/Subtype/Type0/BaseFont/" + name +
-                  "/Encoding/Identity-H/DescendantFonts[" + reference(cidFont) +
-                  "]/ToUnicode " + reference(toUnicode) + ">>");
-  WriteObject(writer, cidFont,
-              "<</Type/Font/Subtype/CIDFontType2/BaseFont/" + name +
-                  "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>"
-                  "/FontDescriptor " + reference(descriptor) + WidthEntries(font.Widths) +
-                  "/CIDToGIDMap " + reference(glyphMap) + ">>");
+              "<</Type/Font/Subtype/TrueType/BaseFont/" + name + WidthEntries(font) +
+                  EncodingEntry(font) +
+                  "/FontDescriptor " + reference(descriptor) + "/ToUnicode " +
+                  reference(toUnicode) + ">>");
   std::string entries = DescriptorEntries(*font.Face, name);
   if (embedded) entries += "/FontFile2 " + reference(program);
   WriteObject(writer, descriptor, entries + ">>");
@@ -204,8 +210,19 @@ void WriteFont(TPdfWriter& writer, const TPdfFont& font) {
     AppendInteger(length, int64_t(subset.Program.size()));
     WriteStream(writer, program, length, subset.Program);
   }
-  WriteStream(writer, toUnicode, "", ToUnicodeMap(font.Characters));
-  WriteStream(writer, glyphMap, "", GlyphMap(subset.NewGlyphs));
+  WriteStream(writer, toUnicode, "", ToUnicodeMap(font));
+}
+
+// The code of a character in the Windows ANSI code page; -1 for none.
+int AnsiCode(char32_t character) {
+  static const std::unordered_map<char32_t, int> codes = [] {
+    std::unordered_map<char32_t, int> table;
+    const TCodePageTable& ansi = CodePageTable(1252);
+    for (int code = 0; code < 256; ++code) table.emplace(ansi.Character[code], code);
+    return table;
+  }();
+  auto found = codes.find(character);
+  return found == codes.end() ? -1 : found->second;
 }
 
 void AppendUtf16(std::string& text, char32_t character) {
@@ -230,15 +247,21 @@ TPdfFont& PdfFontFor(TPdfFonts& fonts, TPdfWriter& writer, const TFontFace& face
   return *fonts.Fonts.back();
 }
 
-uint16_t PdfCode(TPdfFont& font, uint32_t glyph, char32_t character, double advance) {
+int PdfCode(TPdfFont& font, uint32_t glyph, char32_t character, double advance) {
   uint64_t key = uint64_t(glyph) << 32 | uint32_t(character);
   auto found = font.Codes.find(key);
   if (found != font.Codes.end()) return found->second;
-  if (font.Glyphs.size() > 0xFFFF) return 0;
-  auto code = uint16_t(font.Glyphs.size());
-  font.Glyphs.push_back(glyph);
-  font.Characters.push_back(character);
-  font.Widths.push_back(PdfWidth(font, advance));
+  if (font.Count >= 256) return -1;
+  int code = AnsiCode(character);
+  if (code < 0 || font.Used[code]) {
+    code = 0;
+    while (font.Used[code]) ++code;
+  }
+  font.Used[code] = true;
+  ++font.Count;
+  font.Glyphs[code] = glyph;
+  font.Characters[code] = character;
+  font.Widths[code] = PdfWidth(font, advance);
   font.Codes.emplace(key, code);
   return code;
 }
@@ -251,29 +274,33 @@ void WritePdfFonts(TPdfWriter& writer, const TPdfFonts& fonts) {
   for (const auto& font : fonts.Fonts) WriteFont(writer, *font);
 }
 
-std::string SubsetTag(const std::vector<uint32_t>& glyphs) {
+std::string SubsetTag(const TPdfFont& font) {
   uint64_t hash = 1469598103934665603ull;
-  for (uint32_t glyph : glyphs) hash = (hash ^ glyph) * 1099511628211ull;
+  for (int code = 0; code < 256; ++code)
+    if (font.Used[code]) hash = (hash ^ (uint64_t(font.Glyphs[code]) << 8 | code)) * 1099511628211ull;
   std::string tag;
   for (int i = 0; i < 6; ++i, hash /= 26) tag += char('A' + hash % 26);
   return tag;
 }
 
-std::string ToUnicodeMap(const std::vector<char32_t>& characters) {
+std::string ToUnicodeMap(const TPdfFont& font) {
   std::string text =
       "/CIDInit/ProcSet findresource begin\n12 dict begin\nbegincmap\n"
       "/CIDSystemInfo<</Registry(Adobe)/Ordering(UCS)/Supplement 0>>def\n"
       "/CMapName/Adobe-Identity-UCS def\n/CMapType 2 def\n"
-      "1 begincodespacerange\n<0000><FFFF>\nendcodespacerange\n";
-  for (size_t first = 1; first < characters.size(); first += CodesPerBlock) {
-    size_t last = std::min(characters.size(), first + CodesPerBlock);
+      "1 begincodespacerange\n<00><FF>\nendcodespacerange\n";
+  std::vector<int> codes;
+  for (int code = 0; code < 256; ++code)
+    if (font.Used[code]) codes.push_back(code);
+  for (size_t first = 0; first < codes.size(); first += CodesPerBlock) {
+    size_t last = std::min(codes.size(), first + CodesPerBlock);
     AppendInteger(text, int64_t(last - first));
     text += " beginbfchar\n";
-    for (size_t code = first; code < last; ++code) {
+    for (size_t i = first; i < last; ++i) {
       text += '<';
-      AppendHex16(text, uint32_t(code));
+      AppendHex8(text, uint32_t(codes[i]));
       text += "><";
-      AppendUtf16(text, characters[code]);
+      AppendUtf16(text, font.Characters[codes[i]]);
       text += ">\n";
     }
     text += "endbfchar\n";

@@ -76,14 +76,15 @@ bool AlongRun(const TPdfText& text, const TPdfTextFont& font, double x, double y
   return along > text.Pen - 0.5;
 }
 
-uint16_t CodeOf(TPdfTextFont& font, unsigned char byte) {
+// The font's code for byte; -1 when the font has none left.
+int CodeOf(TPdfTextFont& font, unsigned char byte) {
   if (!font.Codes[byte]) {
     double advance = font.Glyphs->Advance[byte];
-    font.Codes[byte] = PdfCode(*font.Font, font.Glyphs->Glyph[byte],
-                               font.CodePage->Character[byte], advance);
+    font.Codes[byte] = int16_t(1 + PdfCode(*font.Font, font.Glyphs->Glyph[byte],
+                                           font.CodePage->Character[byte], advance));
     font.Widths[byte] = PdfWidth(*font.Font, advance);
   }
-  return font.Codes[byte];
+  return font.Codes[byte] - 1;
 }
 
 }  // namespace
@@ -111,8 +112,8 @@ void AddPdfGlyph(std::string& content, TPdfText& text, TPdfTextFont& font, unsig
                  double x, double y, double width, double height) {
   double reach = font.Reach;
   if (x < -reach || y < -reach || x > width + reach || y > height + reach) return;
-  uint16_t code = CodeOf(font, byte);
-  if (!code) return;
+  int code = CodeOf(font, byte);
+  if (code < 0) return;
   double along = 0;
   if (!AlongRun(text, font, x, y, along)) {
     CloseRun(content, text);
@@ -130,7 +131,7 @@ void AddPdfGlyph(std::string& content, TPdfText& text, TPdfTextFont& font, unsig
   }
   if (!text.InString) content += '<';
   text.InString = true;
-  AppendHex16(content, code);
+  AppendHex8(content, uint32_t(code));
   text.Pen += font.Widths[byte] / 1000.0;
 }
 

@@ -21,7 +21,7 @@ struct TPdfTextFont {
   const TCodePageTable* CodePage = nullptr;
   TFontLayout Layout{};
   TPdfFont* Font = nullptr;
-  uint16_t Codes[256] = {};  // by byte; 0 until first drawn
+  int16_t Codes[256] = {};   // by byte, the font's code plus 1; 0 until first drawn
   int32_t Widths[256] = {};  // by byte, thousandths of an em
   double Reach = 0;          // how far ink may lie from a glyph's origin, in pixels
   double Scale = 0;          // pixels per em along the text

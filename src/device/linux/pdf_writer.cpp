@@ -164,8 +164,17 @@ void AppendLiteral(std::string& text, std::string_view bytes) {
   text += ')';
 }
 
+namespace {
+const char HexDigits[] = "0123456789ABCDEF";
+}
+
+void AppendHex8(std::string& text, uint32_t value) {
+  char hex[2] = {HexDigits[value >> 4 & 15], HexDigits[value & 15]};
+  text.append(hex, 2);
+}
+
 void AppendHex16(std::string& text, uint32_t value) {
-  static const char digits[] = "0123456789ABCDEF";
+  const char* digits = HexDigits;
   char hex[4] = {digits[value >> 12 & 15], digits[value >> 8 & 15], digits[value >> 4 & 15],
                  digits[value & 15]};
   text.append(hex, 4);

@@ -52,7 +52,8 @@ void AppendNumber(std::string& text, double value);
 void AppendInteger(std::string& text, int64_t value);
 // A literal string, "(...)", with what would end or bend it escaped.
 void AppendLiteral(std::string& text, std::string_view bytes);
-// Four hexadecimal digits.
+// Two and four hexadecimal digits.
+void AppendHex8(std::string& text, uint32_t value);
 void AppendHex16(std::string& text, uint32_t value);
 
 }  // namespace tolvane
