@@ -154,13 +154,15 @@ TEST(CairoCanvas, DocumentsEndWhereTheirOutputTakesThem) {
 
 TEST(CairoCanvas, AFailingOutputFailsTheJob) {
   {
-    SCOPED_TRACE("writes fail: the sheet's end raises the failure");
+    // PostScript holds its pages until the document ends.
+    SCOPED_TRACE("writes fail: the sheet's or the document's end raises the failure");
     TRecordedContext context;
     context.Record.FailWrites = true;
     context.StartDoc();
     try {
       context.Sheet("page one");
-      ADD_FAILURE() << "EndPage went on";
+      context.EndDoc();
+      ADD_FAILURE() << "EndDoc went on";
     } catch (const TJobFailure& failure) {
       EXPECT_EQ(failure.Message, "the disk is full");
     }
