@@ -122,7 +122,8 @@ void AddPdfGlyph(std::string& content, TPdfText& text, TPdfTextFont& font, unsig
   }
   // The adjustment in thousandths that brings the pen nearest the glyph;
   // taken from the pen's own place each time, so errors never add up.
-  auto adjustment = std::llround((text.Pen - along) * 1000.0);
+  double wanted = (text.Pen - along) * 1000.0;
+  auto adjustment = int64_t(wanted < 0 ? wanted - 0.5 : wanted + 0.5);
   if (adjustment != 0) {
     if (text.InString) content += '>';
     AppendInteger(content, adjustment);
