@@ -219,6 +219,7 @@ TEST(PdfWriter, DocumentsEndWhereTheirOutputTakesThem) {
       EXPECT_EQ(context.Record.Bytes.rfind("%PDF-1.7", 0), 0u);
       EXPECT_NE(context.Record.Bytes.find("/Count 2"), std::string::npos);
       EXPECT_EQ(context.Record.Bytes.substr(context.Record.Bytes.size() - 6), "%%EOF\n");
+      EXPECT_EQ(context.Record.Discards, 0) << "a committed document was discarded";
     } else {
       EXPECT_GE(context.Record.Discards, 1);
     }

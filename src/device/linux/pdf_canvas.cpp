@@ -185,8 +185,8 @@ bool FinishFile(TPdfCanvas& canvas) {
   return !canvas.Failed;
 }
 
-// Forgets the document: what it wrote is discarded.
-void DropDocument(TPdfCanvas& canvas) {
+// Lets go of what the document held; its output is as the caller left it.
+void ForgetDocument(TPdfCanvas& canvas) {
   canvas.SheetOpen = false;
   canvas.Content.clear();
   canvas.Current = nullptr;
@@ -196,9 +196,14 @@ void DropDocument(TPdfCanvas& canvas) {
   canvas.Pages.clear();
   ReleasePdf(canvas.Writer);
   canvas.Started = false;
-  canvas.Kind->Discard(canvas.Output);
   canvas.Failed = false;
   canvas.Failure.clear();
+}
+
+// Forgets the document, and what it wrote is discarded.
+void DropDocument(TPdfCanvas& canvas) {
+  ForgetDocument(canvas);
+  canvas.Kind->Discard(canvas.Output);
 }
 
 [[noreturn]] void RaiseOutputFailure(const std::string& failure) {
@@ -295,8 +300,7 @@ void PdfEndDoc(TDeviceContext* dc) {
     RaiseOutputFailure(failure);
   }
   bool committed = canvas.Kind->Commit(canvas.Output, failure);
-  canvas.Started = false;
-  DropDocument(canvas);
+  ForgetDocument(canvas);
   if (!committed) RaiseOutputFailure(failure);
 }
 
