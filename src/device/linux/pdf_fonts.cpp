@@ -135,13 +135,21 @@ std::string WidthEntries(const TPdfFont& font) {
   return text + "]";
 }
 
-// The Windows ANSI encoding, with every code whose character differs from
-// it named after its character.
+// Whether the Windows ANSI encoding of PDF names a character for code: not
+// the control codes, nor the five that the code page leaves undefined.
+bool AnsiNamesCode(int code) {
+  return code >= 0x20 && code != 0x7F && code != 0x81 && code != 0x8D && code != 0x8F &&
+         code != 0x90 && code != 0x9D;
+}
+
+// The Windows ANSI encoding, with every code whose character it does not
+// name named after its character.
 std::string EncodingEntry(const TPdfFont& font) {
   const TCodePageTable& ansi = CodePageTable(1252);
   std::string differences;
   for (int code = 0; code < 256; ++code) {
-    if (!font.Used[code] || ansi.Character[code] == font.Characters[code]) continue;
+    if (!font.Used[code]) continue;
+    if (AnsiNamesCode(code) && ansi.Character[code] == font.Characters[code]) continue;
     char name[16];
     char32_t character = font.Characters[code];
     std::snprintf(name, sizeof name, character < 0x10000 ? "/uni%04X" : "/u%X",
