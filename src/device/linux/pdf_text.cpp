@@ -72,7 +72,7 @@ bool AlongRun(const TPdfText& text, const TPdfTextFont& font, double x, double y
   if (!text.InRun || text.RunFont != &font) return false;
   double dx = x - text.StartX, dy = y - text.StartY;
   if (std::fabs(dx * -font.UnitY + dy * font.UnitX) > SameBaseline) return false;
-  along = (dx * font.UnitX + dy * font.UnitY) / font.Scale;
+  along = (dx * font.UnitX + dy * font.UnitY) * font.EmsPerPixel;
   return along > text.Pen - 0.5;
 }
 
@@ -83,6 +83,7 @@ int CodeOf(TPdfTextFont& font, unsigned char byte) {
     font.Codes[byte] = int16_t(1 + PdfCode(*font.Font, font.Glyphs->Glyph[byte],
                                            font.CodePage->Character[byte], advance));
     font.Widths[byte] = PdfWidth(*font.Font, advance);
+    font.AdvanceEms[byte] = font.Widths[byte] / 1000.0;
   }
   return font.Codes[byte] - 1;
 }
@@ -101,6 +102,7 @@ void PreparePdfTextFont(TPdfTextFont& font, const LOGFONTA& description,
   font.Layout = LayOutFont(description, font.Face->Metrics, geometry.DpiX, geometry.DpiY);
   const cairo_matrix_t& m = font.Layout.Matrix;
   font.Scale = std::hypot(m.xx, m.yx);
+  font.EmsPerPixel = 1 / font.Scale;
   font.UnitX = m.xx / font.Scale;
   font.UnitY = m.yx / font.Scale;
   font.Reach = FontReach(font.Layout);
@@ -128,12 +130,12 @@ void AddPdfGlyph(std::string& content, TPdfText& text, TPdfTextFont& font, unsig
     if (text.InString) content += '>';
     AppendInteger(content, adjustment);
     text.InString = false;
-    text.Pen -= double(adjustment) / 1000.0;
+    text.Pen -= double(adjustment) * 0.001;
   }
   if (!text.InString) content += '<';
   text.InString = true;
   AppendHex8(content, uint32_t(code));
-  text.Pen += font.Widths[byte] / 1000.0;
+  text.Pen += font.AdvanceEms[byte];
 }
 
 void EndPdfText(std::string& content, TPdfText& text) {

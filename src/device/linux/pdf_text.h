@@ -25,7 +25,9 @@ struct TPdfTextFont {
   int32_t Widths[256] = {};  // by byte, thousandths of an em
   double Reach = 0;          // how far ink may lie from a glyph's origin, in pixels
   double Scale = 0;          // pixels per em along the text
+  double EmsPerPixel = 0;    // its inverse
   double UnitX = 1, UnitY = 0;  // the direction of the text
+  double AdvanceEms[256] = {};  // by byte, Widths in ems
   double BoldWidth = 0;      // the outline's stroke for synthetic bold, in pixels
 };
 
