@@ -8,6 +8,9 @@ packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev zlib1g-dev 
 # fonts they draw with, and poppler's tools for the tests that read PDFs.
 packages+=(libcairo2-dev libfontconfig-dev libfreetype-dev libstb-dev fonts-liberation2
            fonts-dejavu-core poppler-utils)
+# The PDF writer: HarfBuzz's subsetter and libdeflate; qpdf checks the PDFs
+# that the tests write.
+packages+=(libharfbuzz-dev libdeflate-dev qpdf)
 
 # --windows: also what the Windows build and its tests under Wine need.
 if [ "${1:-}" = "--windows" ]; then

@@ -92,6 +92,12 @@ inline std::vector<TWord> PdfWords(const std::string& pdf) {
   return words;
 }
 
+// What qpdf finds wrong with a PDF file; empty when it passes its check.
+inline std::string QpdfProblems(const std::string& pdf) {
+  std::string report = Capture("qpdf --check '" + pdf + "' 2>&1; echo \"exit $?\"");
+  return report.find("\nexit 0\n") != std::string::npos ? "" : report;
+}
+
 // A picture's pixels, red, green and blue.
 struct TPicture {
   int Width = 0, Height = 0;

@@ -21,6 +21,7 @@ class FilePictures : public HostTest {
     HostTest::SetUp();
     if (!HaveTool("pdftotext") || !HaveTool("pdftoppm"))
       GTEST_FAIL() << "poppler-utils is missing: run scripts/install-deps.sh";
+    if (!HaveTool("qpdf")) GTEST_FAIL() << "qpdf is missing: run scripts/install-deps.sh";
   }
 };
 
@@ -86,6 +87,7 @@ TEST_F(FilePictures, GlyphsLandWhereTheTraceSays) {
     WriteConfiguration("[preferences]\nfont=Courier New\nprinter=Pdf\n" + settings);
     TJobResult printed = Run({"report.txt", "1"});
     ASSERT_EQ(printed.ExitCode, 0) << printed.Errors;
+    EXPECT_EQ(QpdfProblems(PathOf("out.pdf")), "");
     std::vector<TGlyph> glyphs = TracedGlyphs(traced.Trace);
     std::vector<TWord> words = PdfWords(PathOf("out.pdf"));
     ASSERT_EQ(glyphs.size(), words.size());
@@ -149,6 +151,7 @@ TEST_F(FilePictures, SampleReportAsPdfLooksAsItsReference) {
   WriteConfiguration(SampleConfiguration("Pdf"));
   TJobResult job = Run({"sample-report.txt", "1"});
   ASSERT_EQ(job.ExitCode, 0) << job.Errors;
+  EXPECT_EQ(QpdfProblems(PathOf("out.pdf")), "");
   ASSERT_EQ(std::system(("pdftoppm -r 40 -png '" + PathOf("out.pdf") + "' '" + PathOf("seen") + "'").c_str()), 0);
   CompareWithReferences(directory_, {"seen-1.png", "seen-2.png", "seen-3.png"}, "sample-pdf");
 }

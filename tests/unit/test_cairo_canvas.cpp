@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include <cairo-ps.h>
 #include <gtest/gtest.h>
 #include <stb_image.h>
 
@@ -33,7 +34,8 @@ TRecord& Recorded(const TPagedSheets& sheets) { return *static_cast<TRecord*>(sh
 
 cairo_surface_t* RecordSurface(TPagedSheets& sheets, cairo_write_func_t write, void* closure) {
   ++Recorded(sheets).Surfaces;
-  return CreatePdfStreamSurface(sheets.Geometry, write, closure);
+  TSheetFrame frame = SheetFrame(sheets.Geometry, true);
+  return cairo_ps_surface_create_for_stream(write, closure, frame.Width, frame.Height);
 }
 
 bool RecordBytes(TPagedSheets& sheets, const unsigned char* data, unsigned int length) {
@@ -116,8 +118,8 @@ TEST(CairoCanvas, DocumentsEndWhereTheirOutputTakesThem) {
     context.EndDoc();
     EXPECT_EQ(context.Record.Surfaces, 1);
     EXPECT_EQ(context.Record.Commits, 1);
-    EXPECT_EQ(context.Record.Bytes.rfind("%PDF-", 0), 0u);
-    EXPECT_NE(context.Record.Bytes.find("/Count 2"), std::string::npos);
+    EXPECT_EQ(context.Record.Bytes.rfind("%!PS", 0), 0u);
+    EXPECT_NE(context.Record.Bytes.find("%%Pages: 2"), std::string::npos);
   }
   {
     SCOPED_TRACE("no sheets: no surface, nothing committed");
@@ -152,13 +154,15 @@ TEST(CairoCanvas, DocumentsEndWhereTheirOutputTakesThem) {
 
 TEST(CairoCanvas, AFailingOutputFailsTheJob) {
   {
-    SCOPED_TRACE("writes fail: the sheet's end raises the failure");
+    // PostScript holds its pages until the document ends.
+    SCOPED_TRACE("writes fail: the sheet's or the document's end raises the failure");
     TRecordedContext context;
     context.Record.FailWrites = true;
     context.StartDoc();
     try {
       context.Sheet("page one");
-      ADD_FAILURE() << "EndPage went on";
+      context.EndDoc();
+      ADD_FAILURE() << "EndDoc went on";
     } catch (const TJobFailure& failure) {
       EXPECT_EQ(failure.Message, "the disk is full");
     }

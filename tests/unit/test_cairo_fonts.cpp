@@ -83,26 +83,28 @@ TEST(CairoFonts, SizesFollowTheGraphicsDeviceInterface) {
     // The matrix, the baseline below (or beside) the cell's top-left corner.
     double xx, yx, xy, yy, baselineX, baselineY;
   } cases[] = {
-      {"a positive height is the cell", Font(43, 0, 0), 600, 600, 43 * 2048 / 2320.0, 0, 0,
-       43 * 2048 / 2320.0, 0, 43 * 1705 / 2320.0},
-      {"a negative height is the em", Font(-40, 0, 0), 600, 600, 40, 0, 0, 40, 0,
-       40 * 1705 / 2048.0},
-      {"no height: twelve points", Font(0, 0, 0), 600, 600, 100, 0, 0, 100, 0,
-       100 * 1705 / 2048.0},
+      // The em and the ascent come out in whole pixels, as the graphics
+      // device interface realises a font.
+      {"a positive height is the cell, its em rounded", Font(43, 0, 0), 600, 600, 38, 0, 0, 38,
+       0, 32},
+      {"a 47-pixel cell: an em of 41, the baseline 34 down", Font(47, 0, 0), 600, 600, 41, 0, 0,
+       41, 0, 34},
+      {"a negative height is the em", Font(-40, 0, 0), 600, 600, 40, 0, 0, 40, 0, 33},
+      {"no height: twelve points", Font(0, 0, 0), 600, 600, 100, 0, 0, 100, 0, 83},
+      {"twelve points at 96 dpi: 16 pixels", Font(0, 0, 0), 96, 96, 16, 0, 0, 16, 0, 13},
       {"a width makes the average character that wide", Font(-40, 28, 0), 600, 600,
-       28 * 2048 / 1229.0, 0, 0, 40, 0, 40 * 1705 / 2048.0},
+       28 * 2048 / 1229.0, 0, 0, 40, 0, 33},
       {"a negative width counts as its size", Font(-40, -28, 0), 600, 600, 28 * 2048 / 1229.0, 0,
-       0, 40, 0, 40 * 1705 / 2048.0},
+       0, 40, 0, 33},
       {"turned by 900: upward, the baseline one ascent to the right", Font(-40, 28, 900), 600,
-       600, 0, -28 * 2048 / 1229.0, 40, 0, 40 * 1705 / 2048.0, 0},
-      {"turned by 1800: upside down", Font(-40, 0, 1800), 600, 600, -40, 0, 0, -40, 0,
-       -40 * 1705 / 2048.0},
-      {"-900 is 2700: downward", Font(-40, 0, -900), 600, 600, 0, 40, -40, 0,
-       -40 * 1705 / 2048.0, 0},
+       600, 0, -28 * 2048 / 1229.0, 40, 0, 33, 0},
+      {"turned by 1800: upside down", Font(-40, 0, 1800), 600, 600, -40, 0, 0, -40, 0, -33},
+      {"-900 is 2700: downward", Font(-40, 0, -900), 600, 600, 0, 40, -40, 0, -33, 0},
       {"pixels twice as tall as wide keep the aspect", Font(-40, 0, 0), 300, 600, 20, 0, 0, 40, 0,
-       40 * 1705 / 2048.0},
+       33},
       {"turned, the height counts in pixels across", Font(-40, 0, 900), 300, 600, 0, -80, 40, 0,
-       40 * 1705 / 2048.0, 0},
+       33, 0},
+      {"a cell below one pixel still has an em of one", Font(1, 0, 0), 600, 600, 1, 0, 0, 1, 0, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);

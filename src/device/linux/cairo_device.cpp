@@ -1,6 +1,5 @@
 #include "device/linux/cairo_device.h"
 
-#include <cairo-pdf.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -14,6 +13,7 @@
 #include "device/linux/cairo_fonts.h"
 #include "device/linux/dib_decode.h"
 #include "device/linux/raster_glyphs.h"
+#include "device/linux/stretch_placement.h"
 #include "tolvane_state.h"
 
 namespace tolvane {
@@ -266,47 +266,14 @@ cairo_surface_t* BitmapFor(TCanvas& canvas, const TBitmapBlock& block) {
   return surface;
 }
 
-// One axis of a stretch: the destination interval [d0, d0 + dSize) shows
-// the source interval [s0, s0 + sSize), mirrored or not. Returns the
-// pattern's scale and offset (source = scale * device + offset).
-void AxisMapping(double d0, double dSize, double s0, double sSize, bool mirror, double& scale,
-                 double& offset) {
-  scale = sSize / dSize;
-  if (mirror) {
-    scale = -scale;
-    offset = s0 + sSize + d0 * sSize / dSize;
-  } else {
-    offset = s0 - d0 * sSize / dSize;
-  }
-}
-
 void PaintBitmap(TCanvas& canvas, cairo_surface_t* image, bool bottomUp, const TStretchCall& call) {
-  int64_t destWidth = std::abs(int64_t{call.DestWidth});
-  int64_t destHeight = std::abs(int64_t{call.DestHeight});
-  int64_t srcWidth = std::abs(int64_t{call.SrcWidth});
-  int64_t srcHeight = std::abs(int64_t{call.SrcHeight});
-  if (destWidth == 0 || destHeight == 0 || srcWidth == 0 || srcHeight == 0) return;
-  double dx0 = call.DestWidth < 0 ? double(call.XDest) + call.DestWidth : call.XDest;
-  double dy0 = call.DestHeight < 0 ? double(call.YDest) + call.DestHeight : call.YDest;
-  int64_t imageHeight = cairo_image_surface_get_height(image);
-  // A bottom-up bitmap counts its source rows from the bottom, a top-down
-  // one from the top. A top-down bitmap's source height may carry the
-  // bitmap's own negative sign (the job passes the header's height as it
-  // is): only its size counts then, so the picture comes out upright.
-  double sy0 = bottomUp ? double(imageHeight - call.YSrc - srcHeight) : call.YSrc;
-  bool mirrorX = (call.SrcWidth < 0) != (call.DestWidth < 0);
-  bool mirrorY = (call.DestHeight < 0) != (bottomUp && call.SrcHeight < 0);
-  double xx, x0, yy, y0;
-  AxisMapping(dx0, double(destWidth), call.XSrc, double(srcWidth), mirrorX, xx, x0);
-  AxisMapping(dy0, double(destHeight), sy0, double(srcHeight), mirrorY, yy, y0);
+  TStretchPlacement place;
+  if (!PlaceStretch(call, cairo_image_surface_get_height(image), bottomUp, canvas.PrintableWidth,
+                    canvas.PrintableHeight, place))
+    return;
   cairo_matrix_t matrix;
-  cairo_matrix_init(&matrix, xx, 0, 0, yy, x0, y0);
-  // Only the part inside the printable area is filled: that is its clip,
-  // and far-off corners stay out of cairo's fixed-point range.
-  double left = std::max(dx0, 0.0), top = std::max(dy0, 0.0);
-  double right = std::min(dx0 + double(destWidth), canvas.PrintableWidth);
-  double bottom = std::min(dy0 + double(destHeight), canvas.PrintableHeight);
-  if (right <= left || bottom <= top) return;
+  cairo_matrix_init(&matrix, place.ScaleX, 0, 0, place.ScaleY, place.OffsetX, place.OffsetY);
+  double left = place.Left, top = place.Top, right = place.Right, bottom = place.Bottom;
   cairo_pattern_t* pattern = cairo_pattern_create_for_surface(image);
   cairo_pattern_set_matrix(pattern, &matrix);
   // Stretched pixels stay sharp squares, as a printer's driver draws them.
@@ -320,32 +287,6 @@ void PaintBitmap(TCanvas& canvas, cairo_surface_t* image, bool bottomUp, const T
 }
 
 }  // namespace
-
-// cairo compresses every page of a PDF document at zlib's default level. A
-// page of a report is thousands of glyphs, each with its small offset from
-// the grid, and at that level compressing them took 4 ms a page here, twice
-// what cairo needs for everything else on the page; at the fastest level it
-// takes 0.7 ms, for files about a sixth larger. cairo has no setting for
-// it, so the program answers zlib's deflateInit itself, as zlib would at its
-// fastest level. cairo is its only caller in the process (libpng calls
-// deflateInit2 and keeps its own level).
-extern "C" int deflateInit_(z_streamp stream, int, const char* version, int streamSize) {
-  return deflateInit2_(stream, Z_BEST_SPEED, Z_DEFLATED, MAX_WBITS, 8, Z_DEFAULT_STRATEGY, version,
-                       streamSize);
-}
-
-cairo_surface_t* CreatePdfStreamSurface(const TPrinterGeometry& geometry,
-                                        cairo_write_func_t write, void* closure) {
-  TSheetFrame frame = SheetFrame(geometry, true);
-  cairo_surface_t* surface =
-      cairo_pdf_surface_create_for_stream(write, closure, frame.Width, frame.Height);
-  if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-    cairo_surface_destroy(surface);
-    return nullptr;
-  }
-  cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATOR, "Tolvane " TOLVANE_VERSION);
-  return surface;
-}
 
 TSheetFrame SheetFrame(const TPrinterGeometry& geometry, bool inPoints) {
   TSheetFrame frame{};

@@ -1,6 +1,5 @@
-// The drawing core that every cairo output kind shares (PDF, PS, SVG, PNG,
-// and any backend that wants sheets drawn the way these draw them, such as
-// one that sends PDF to a print queue).
+// The drawing core that every cairo output kind shares (PS, SVG, PNG, and
+// any backend that wants sheets drawn the way these draw them).
 //
 // A backend supplies only where its sheets go (a TSheets) and takes the
 // rest from here: device pixels mapped onto the sheet with (0,0) at the
@@ -22,14 +21,6 @@
 #include "device/device.h"
 
 namespace tolvane {
-
-// Starts a PDF document whose bytes go to write(closure, data, length) as
-// its sheets end, each sheet of the printer's paper size (in points). The
-// caller draws, then finishes and destroys the surface; what write returns
-// other than CAIRO_STATUS_SUCCESS puts the surface into that error state.
-// Null when cairo cannot make the surface.
-cairo_surface_t* CreatePdfStreamSurface(const TPrinterGeometry& geometry,
-                                        cairo_write_func_t write, void* closure);
 
 // Where the sheets of a cairo backend's documents go: one table per kind of
 // output, filled by the file that implements it, and the kind's own data in

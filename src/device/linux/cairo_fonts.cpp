@@ -298,7 +298,10 @@ TFontLayout LayOutFont(const LOGFONTA& font, const TFontMetrics& metrics, int32_
     emPixels = -static_cast<double>(font.lfHeight);
   else
     emPixels = DefaultFontPoints * dpiUp / 72.0;
-  emPixels = Clamped(emPixels);
+  // The graphics device interface realises a font at a whole number of
+  // pixels to the em, and puts its baseline a whole number of pixels below
+  // the cell's top.
+  emPixels = std::max(1.0, std::round(Clamped(emPixels)));
   double emHeight = emPixels / dpiUp;  // inches
   double emWidth = emHeight;
   if (font.lfWidth != 0) {
@@ -311,7 +314,7 @@ TFontLayout LayOutFont(const LOGFONTA& font, const TFontMetrics& metrics, int32_
   TFontLayout layout{};
   cairo_matrix_init(&layout.Matrix, emWidth * cosine * dpiX, -emWidth * sine * dpiY,
                     emHeight * sine * dpiX, emHeight * cosine * dpiY, 0, 0);
-  double ascent = emHeight * metrics.WinAscent / metrics.UnitsPerEm;
+  double ascent = std::round(emPixels * metrics.WinAscent / metrics.UnitsPerEm) / dpiUp;
   double cell = emHeight * cellUnits / metrics.UnitsPerEm;
   layout.BaselineX = ascent * sine * dpiX;
   layout.BaselineY = ascent * cosine * dpiY;

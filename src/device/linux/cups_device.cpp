@@ -3,18 +3,16 @@
 // first sheet (a document without sheets sends nothing), titled with the
 // document's name; EndDoc ends it and checks that the scheduler accepted
 // it, AbortDoc or a context deleted inside a document cancels it.
-#include <cairo.h>
 #include <cups/cups.h>
 
 #include <chrono>
 #include <string>
 
 #include "device/device.h"
-#include "device/linux/cairo_device.h"
 #include "device/linux/cups_geometry.h"
 #include "device/linux/cups_job.h"
+#include "device/linux/pdf_canvas.h"
 #include "os/linux/cups_scheduler.h"
-#include "device/linux/paged_sheets.h"
 
 namespace tolvane {
 
@@ -31,43 +29,41 @@ struct TCupsOutput {
   TCupsJob Job;
 };
 
-TCupsOutput& CupsOutput(const TPagedSheets& sheets) {
-  return *static_cast<TCupsOutput*>(sheets.Output);
-}
+TCupsOutput& CupsOutput(void* output) { return *static_cast<TCupsOutput*>(output); }
 
 // The first sheet: the job is made now, so a document without sheets sends
 // nothing.
-cairo_surface_t* StartJob(TPagedSheets& sheets, cairo_write_func_t write, void* closure) {
-  TCupsOutput& output = CupsOutput(sheets);
-  if (!StartCupsJob(output.Job, output.Queue, sheets.DocumentName, output.Options))
-    return nullptr;
-  return CreatePdfStreamSurface(sheets.Geometry, write, closure);
+bool StartJob(void* output, const std::string& name, std::string& failure) {
+  TCupsOutput& cups = CupsOutput(output);
+  if (StartCupsJob(cups.Job, cups.Queue, name, cups.Options)) return true;
+  failure = cups.Job.Failure;
+  return false;
 }
 
-bool SendToJob(TPagedSheets& sheets, const unsigned char* data, unsigned int length) {
-  return WriteCupsJob(CupsOutput(sheets).Job, data, length);
+bool SendToJob(void* output, const void* data, size_t length) {
+  return WriteCupsJob(CupsOutput(output).Job, data, length);
 }
 
-bool FinishJob(TPagedSheets& sheets, std::string& failure) {
-  TCupsJob& job = CupsOutput(sheets).Job;
+bool FinishJob(void* output, std::string& failure) {
+  TCupsJob& job = CupsOutput(output).Job;
   if (FinishCupsJob(job)) return true;
   failure = job.Failure;
   return false;
 }
 
-void CancelJob(TPagedSheets& sheets) { CancelCupsJob(CupsOutput(sheets).Job); }
+void CancelJob(void* output) { CancelCupsJob(CupsOutput(output).Job); }
 
-std::string JobFailure(const TPagedSheets& sheets) { return CupsOutput(sheets).Job.Failure; }
-
-void ReleaseJob(TPagedSheets& sheets) {
-  TCupsOutput* output = &CupsOutput(sheets);
-  CancelCupsJob(output->Job);
-  delete output;
-  sheets.Output = nullptr;
+std::string JobFailure(const void* output) {
+  return static_cast<const TCupsOutput*>(output)->Job.Failure;
 }
 
-const TPagedOutput CupsJobOutput = {
-    NoPreparation, StartJob, SendToJob, FinishJob, CancelJob, JobFailure, ReleaseJob,
+void ReleaseJob(void* output) {
+  CancelCupsJob(CupsOutput(output).Job);
+  delete &CupsOutput(output);
+}
+
+const TPdfOutput CupsJobOutput = {
+    NoPdfPreparation, StartJob, SendToJob, FinishJob, CancelJob, JobFailure, ReleaseJob,
 };
 
 // The PWG name of a sheet size, for a job whose paper is not the queue's
@@ -120,12 +116,12 @@ bool CupsOpen(TDeviceContext* dc) {
   CloseCupsConnection(connection);
   dc->Geometry = ReadPrinterGeometry(dc->Device, queue);
   auto* output = new TCupsOutput{dest->name, JobOptions(queue, dc->Geometry), TCupsJob{}};
-  AttachCairoCanvas(dc, NewPagedSheets(dc->Geometry, &CupsJobOutput, output));
+  AttachPdfCanvas(dc, &CupsJobOutput, output);
   return true;
 }
 
 }  // namespace
 
-extern const TDeviceBackend CupsDeviceBackend = CairoBackend("CUPS", CupsOpen);
+extern const TDeviceBackend CupsDeviceBackend = PdfBackend("CUPS", CupsOpen);
 
 }  // namespace tolvane

@@ -1,4 +1,4 @@
-// Documents of pages written to one file (PDF, PostScript). The file is
+// Documents of pages written to one file (PostScript). The file is
 // written under no name of its own and put at its target by EndDoc (see
 // output_file.h).
 #pragma once

@@ -1,5 +1,4 @@
-// Documents whose sheets are the pages of one surface (PDF, PostScript, a
-// PDF stream to a queue). The surface is made at the first sheet, so a
+// Documents whose sheets are the pages of one surface (PostScript). The surface is made at the first sheet, so a
 // document without sheets never makes one; its bytes go to the document's
 // output, and none after the document was given up.
 #pragma once
@@ -21,8 +20,7 @@ struct TPagedOutput {
   // StartDocA: readies the output for a new document. False (failure says
   // why) when it cannot take one.
   bool (*Prepare)(TPagedSheets& sheets, std::string& failure);
-  // Makes the document's surface on write and closure, for example with
-  // CreatePdfStreamSurface(sheets.Geometry, write, closure).
+  // Makes the document's surface on write and closure.
   cairo_surface_t* (*CreateSurface)(TPagedSheets& sheets, cairo_write_func_t write,
                                     void* closure);
   // The document's next bytes. False when they cannot be written.

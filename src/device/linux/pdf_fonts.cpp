@@ -1,0 +1,319 @@
+#include "device/linux/pdf_fonts.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_TRUETYPE_TABLES_H
+#include <hb-subset.h>
+#include <hb.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "device/linux/pdf_sfnt.h"
+#include "os/win32.h"
+
+namespace tolvane {
+
+namespace {
+
+// Codes of the character map go out in blocks of at most this many, as
+// CMap programs allow.
+constexpr size_t CodesPerBlock = 100;
+
+struct TSubset {
+  std::string Program;             // the subset font file
+  std::vector<TCharacterGlyph> Map;  // the characters drawn, to glyphs of the subset
+};
+
+// The tables that arrange glyphs for text layout; the document positions
+// every glyph itself, so they would only add glyphs and bytes.
+void DropLayoutTables(hb_subset_input_t* input) {
+  hb_set_t* drop = hb_subset_input_set(input, HB_SUBSET_SETS_DROP_TABLE_TAG);
+  for (hb_tag_t tag : {HB_TAG('G', 'S', 'U', 'B'), HB_TAG('G', 'P', 'O', 'S'),
+                       HB_TAG('G', 'D', 'E', 'F'), HB_TAG('k', 'e', 'r', 'n'),
+                       HB_TAG('m', 'o', 'r', 'x'), HB_TAG('m', 'o', 'r', 't'),
+                       HB_TAG('J', 'S', 'T', 'F'), HB_TAG('B', 'A', 'S', 'E')})
+    hb_set_add(drop, tag);
+}
+
+bool HasTable(hb_face_t* face, hb_tag_t tag) {
+  hb_blob_t* table = hb_face_reference_table(face, tag);
+  bool present = hb_blob_get_length(table) > 0;
+  hb_blob_destroy(table);
+  return present;
+}
+
+bool RunSubset(hb_face_t* face, const TPdfFont& font, TSubset& subset, std::string& reason) {
+  hb_subset_input_t* input = hb_subset_input_create_or_fail();
+  if (!input) {
+    reason = "no memory for the subset";
+    return false;
+  }
+  hb_set_t* glyphs = hb_subset_input_glyph_set(input);
+  for (int code = 0; code < 256; ++code)
+    if (font.Used[code]) hb_set_add(glyphs, font.Glyphs[code]);
+  hb_set_add(glyphs, 0);
+  hb_subset_input_set_flags(input, HB_SUBSET_FLAGS_NO_HINTING);
+  DropLayoutTables(input);
+  hb_subset_plan_t* plan = hb_subset_plan_create_or_fail(face, input);
+  hb_subset_input_destroy(input);
+  if (!plan) {
+    reason = "the subsetter refused it";
+    return false;
+  }
+  const hb_map_t* mapping = hb_subset_plan_old_to_new_glyph_mapping(plan);
+  for (int code = 0; code < 256; ++code) {
+    hb_codepoint_t mapped = hb_map_get(mapping, font.Glyphs[code]);
+    char32_t character = font.Characters[code];
+    if (font.Used[code] && mapped != HB_MAP_VALUE_INVALID && mapped != 0 && character < 0xFFFF)
+      subset.Map.push_back({uint16_t(character), uint16_t(mapped)});
+  }
+  hb_face_t* result = hb_subset_plan_execute_or_fail(plan);
+  hb_subset_plan_destroy(plan);
+  if (!result) {
+    reason = "the subsetter refused it";
+    return false;
+  }
+  if (!HasTable(result, HB_TAG('g', 'l', 'y', 'f'))) {
+    reason = "it has no TrueType outlines";
+  } else {
+    hb_blob_t* blob = hb_face_reference_blob(result);
+    unsigned int length = 0;
+    const char* data = hb_blob_get_data(blob, &length);
+    subset.Program.assign(data, length);
+    hb_blob_destroy(blob);
+    if (!ReplaceCharacterMap(subset.Program, subset.Map)) {
+      reason = "its subset cannot be read";
+      subset.Program.clear();
+    }
+  }
+  hb_face_destroy(result);
+  return !subset.Program.empty();
+}
+
+bool SubsetFont(const TPdfFont& font, TSubset& subset, std::string& reason) {
+  hb_blob_t* blob = hb_blob_create_from_file_or_fail(font.File.c_str());
+  if (!blob) {
+    reason = "the file cannot be read";
+    return false;
+  }
+  hb_face_t* face = hb_face_create(blob, unsigned(font.Index));
+  hb_blob_destroy(blob);
+  bool made = RunSubset(face, font, subset, reason);
+  hb_face_destroy(face);
+  return made;
+}
+
+// A PostScript name keeps to the characters that need no escape in a name.
+std::string FontName(FT_Face face, const std::string& family) {
+  const char* postscript = FT_Get_Postscript_Name(face);
+  std::string source = postscript ? postscript : family;
+  std::string name;
+  for (unsigned char ch : source)
+    if (ch > 0x20 && ch < 0x7F && !std::strchr("()<>[]{}/%#", ch)) name += char(ch);
+  return name.empty() ? "Font" : name;
+}
+
+double Thousandths(double units, double unitsPerEm) { return units * 1000.0 / unitsPerEm; }
+
+// The widths of the codes from the first taken to the last.
+std::string WidthEntries(const TPdfFont& font) {
+  int first = 0, last = 255;
+  while (first < 255 && !font.Used[first]) ++first;
+  while (last > first && !font.Used[last]) --last;
+  std::string text = "/FirstChar ";
+  AppendInteger(text, first);
+  text += "/LastChar ";
+  AppendInteger(text, last);
+  text += "/Widths[";
+  for (int code = first; code <= last; ++code) {
+    AppendInteger(text, font.Widths[code]);
+    text += ' ';
+  }
+  return text + "]";
+}
+
+// Whether the Windows ANSI encoding of PDF names a character for code: not
+// the control codes, nor the five that the code page leaves undefined.
+bool AnsiNamesCode(int code) {
+  return code >= 0x20 && code != 0x7F && code != 0x81 && code != 0x8D && code != 0x8F &&
+         code != 0x90 && code != 0x9D;
+}
+
+// The Windows ANSI encoding, with every code whose character it does not
+// name named after its character.
+std::string EncodingEntry(const TPdfFont& font) {
+  const TCodePageTable& ansi = CodePageTable(1252);
+  std::string differences;
+  for (int code = 0; code < 256; ++code) {
+    if (!font.Used[code]) continue;
+    if (AnsiNamesCode(code) && ansi.Character[code] == font.Characters[code]) continue;
+    char name[16];
+    char32_t character = font.Characters[code];
+    std::snprintf(name, sizeof name, character < 0x10000 ? "/uni%04X" : "/u%X",
+                  unsigned(character));
+    AppendInteger(differences, code);
+    differences += name;
+  }
+  if (differences.empty()) return "/Encoding/WinAnsiEncoding";
+  return "/Encoding<</Type/Encoding/BaseEncoding/WinAnsiEncoding/Differences[" + differences +
+         "]>>";
+}
+
+std::string DescriptorEntries(const TFontFace& face, const std::string& name) {
+  FT_Face ft = face.Face;
+  double upem = face.Metrics.UnitsPerEm;
+  auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(ft, FT_SFNT_OS2));
+  double capHeight = os2 && os2->version >= 2 && os2->sCapHeight > 0 ? os2->sCapHeight
+                                                                      : face.Metrics.WinAscent;
+  // Not symbolic: codes name characters through the encoding.
+  int flags = 32 | (FT_IS_FIXED_WIDTH(ft) ? 1 : 0);
+  std::string text = "<</Type/FontDescriptor/FontName/" + name + "/Flags ";
+  AppendInteger(text, flags);
+  text += "/FontBBox[";
+  for (FT_Pos value : {ft->bbox.xMin, ft->bbox.yMin, ft->bbox.xMax, ft->bbox.yMax}) {
+    AppendInteger(text, std::llround(Thousandths(double(value), upem)));
+    text += ' ';
+  }
+  text += "]/ItalicAngle 0/Ascent ";
+  AppendInteger(text, std::llround(Thousandths(face.Metrics.WinAscent, upem)));
+  text += "/Descent ";
+  AppendInteger(text, -std::llround(Thousandths(face.Metrics.WinDescent, upem)));
+  text += "/CapHeight ";
+  AppendInteger(text, std::llround(Thousandths(capHeight, upem)));
+  text += "/StemV 80";
+  return text;
+}
+
+void WriteFont(TPdfWriter& writer, const TPdfFont& font) {
+  TSubset subset;
+  std::string reason;
+  bool embedded = SubsetFont(font, subset, reason);
+  if (!embedded) {
+    Diagnose("the font " + font.File + " is not embedded in the PDF: " + reason);
+  }
+  std::string name = FontName(font.Face->Face, font.Face->Family);
+  if (embedded) name = SubsetTag(font) + "+" + name;
+  int descriptor = ReserveObject(writer);
+  int program = embedded ? ReserveObject(writer) : 0;
+  int toUnicode = ReserveObject(writer);
+  auto reference = [](int number) {
+    std::string text;
+    AppendInteger(text, number);
+    return text + " 0 R";
+  };
+  // Codes name characters, and the font's own map gives their glyphs.
+  WriteObject(writer, font.Number,
+              "<</Type/Font/Subtype/TrueType/BaseFont/" + name + WidthEntries(font) +
+                  EncodingEntry(font) +
+                  "/FontDescriptor " + reference(descriptor) + "/ToUnicode " +
+                  reference(toUnicode) + ">>");
+  std::string entries = DescriptorEntries(*font.Face, name);
+  if (embedded) entries += "/FontFile2 " + reference(program);
+  WriteObject(writer, descriptor, entries + ">>");
+  if (embedded) {
+    std::string length = "/Length1 ";
+    AppendInteger(length, int64_t(subset.Program.size()));
+    WriteStream(writer, program, length, subset.Program);
+  }
+  WriteStream(writer, toUnicode, "", ToUnicodeMap(font));
+}
+
+// The code of a character in the Windows ANSI code page; -1 for none.
+int AnsiCode(char32_t character) {
+  static const std::unordered_map<char32_t, int> codes = [] {
+    std::unordered_map<char32_t, int> table;
+    const TCodePageTable& ansi = CodePageTable(1252);
+    for (int code = 0; code < 256; ++code) table.emplace(ansi.Character[code], code);
+    return table;
+  }();
+  auto found = codes.find(character);
+  return found == codes.end() ? -1 : found->second;
+}
+
+void AppendUtf16(std::string& text, char32_t character) {
+  if (character < 0x10000) return AppendHex16(text, uint32_t(character));
+  uint32_t rest = uint32_t(character) - 0x10000;
+  AppendHex16(text, 0xD800 + (rest >> 10));
+  AppendHex16(text, 0xDC00 + (rest & 0x3FF));
+}
+
+}  // namespace
+
+TPdfFont& PdfFontFor(TPdfFonts& fonts, TPdfWriter& writer, const TFontFace& face) {
+  for (auto& font : fonts.Fonts)
+    if (font->File == face.File && font->Index == face.Index) return *font;
+  auto font = std::make_unique<TPdfFont>();
+  font->File = face.File;
+  font->Index = face.Index;
+  font->Face = &face;
+  font->Number = ReserveObject(writer);
+  font->Name = int(fonts.Fonts.size()) + 1;
+  fonts.Fonts.push_back(std::move(font));
+  return *fonts.Fonts.back();
+}
+
+int PdfCode(TPdfFont& font, uint32_t glyph, char32_t character, double advance) {
+  uint64_t key = uint64_t(glyph) << 32 | uint32_t(character);
+  auto found = font.Codes.find(key);
+  if (found != font.Codes.end()) return found->second;
+  if (font.Count >= 256) return -1;
+  int code = AnsiCode(character);
+  if (code < 0 || font.Used[code]) {
+    code = 0;
+    while (font.Used[code]) ++code;
+  }
+  font.Used[code] = true;
+  ++font.Count;
+  font.Glyphs[code] = glyph;
+  font.Characters[code] = character;
+  font.Widths[code] = PdfWidth(font, advance);
+  font.Codes.emplace(key, code);
+  return code;
+}
+
+int32_t PdfWidth(const TPdfFont& font, double advance) {
+  return int32_t(std::lround(Thousandths(advance, font.Face->Metrics.UnitsPerEm)));
+}
+
+void WritePdfFonts(TPdfWriter& writer, const TPdfFonts& fonts) {
+  for (const auto& font : fonts.Fonts) WriteFont(writer, *font);
+}
+
+std::string SubsetTag(const TPdfFont& font) {
+  uint64_t hash = 1469598103934665603ull;
+  for (int code = 0; code < 256; ++code)
+    if (font.Used[code]) hash = (hash ^ (uint64_t(font.Glyphs[code]) << 8 | code)) * 1099511628211ull;
+  std::string tag;
+  for (int i = 0; i < 6; ++i, hash /= 26) tag += char('A' + hash % 26);
+  return tag;
+}
+
+std::string ToUnicodeMap(const TPdfFont& font) {
+  std::string text =
+      "/CIDInit/ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+      "/CIDSystemInfo<</Registry(Adobe)/Ordering(UCS)/Supplement 0>>def\n"
+      "/CMapName/Adobe-Identity-UCS def\n/CMapType 2 def\n"
+      "1 begincodespacerange\n<00><FF>\nendcodespacerange\n";
+  std::vector<int> codes;
+  for (int code = 0; code < 256; ++code)
+    if (font.Used[code]) codes.push_back(code);
+  for (size_t first = 0; first < codes.size(); first += CodesPerBlock) {
+    size_t last = std::min(codes.size(), first + CodesPerBlock);
+    AppendInteger(text, int64_t(last - first));
+    text += " beginbfchar\n";
+    for (size_t i = first; i < last; ++i) {
+      text += '<';
+      AppendHex8(text, uint32_t(codes[i]));
+      text += "><";
+      AppendUtf16(text, font.Characters[codes[i]]);
+      text += ">\n";
+    }
+    text += "endbfchar\n";
+  }
+  return text + "endcmap\nCMapName currentdict/CMap defineresource pop\nend\nend\n";
+}
+
+}  // namespace tolvane

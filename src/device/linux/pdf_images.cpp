@@ -1,0 +1,77 @@
+#include "device/linux/pdf_images.h"
+
+#include <libdeflate.h>
+
+
+#include "device/linux/dib_decode.h"
+#include "device/linux/stretch_placement.h"
+
+namespace tolvane {
+
+namespace {
+
+// A bitmap is known by its bytes: their checksum, their length and where
+// its pixels begin.
+std::string Fingerprint(const TBitmapBlock& block) {
+  uint32_t sum = libdeflate_crc32(0, block.Data, block.Size);
+  std::string key;
+  AppendInteger(key, sum);
+  key += ':';
+  AppendInteger(key, int64_t(block.Size));
+  key += ':';
+  AppendInteger(key, block.BitsOffset);
+  return key;
+}
+
+std::string ImageEntries(const TDecodedBitmap& bitmap) {
+  std::string entries = "/Type/XObject/Subtype/Image/Width ";
+  AppendInteger(entries, bitmap.Width);
+  entries += "/Height ";
+  AppendInteger(entries, bitmap.Height);
+  return entries + "/ColorSpace/DeviceRGB/BitsPerComponent 8";
+}
+
+}  // namespace
+
+const TPdfImage* PdfImageFor(TPdfImages& images, TPdfWriter& writer, const TBitmapBlock& block) {
+  if (!block.Located || !block.Data) return nullptr;
+  std::string key = Fingerprint(block);
+  auto found = images.Known.find(key);
+  if (found != images.Known.end()) return &images.Images[found->second];
+  TDecodedBitmap bitmap;
+  std::string reason;
+  if (!DecodeDib(block, bitmap, reason)) return nullptr;
+  TPdfImage image{ReserveObject(writer), int(images.Images.size()) + 1, bitmap.Width,
+                  bitmap.Height, bitmap.BottomUp};
+  std::string_view pixels(reinterpret_cast<const char*>(bitmap.Rgb.data()), bitmap.Rgb.size());
+  WriteStream(writer, image.Number, ImageEntries(bitmap), pixels);
+  images.Known.emplace(key, images.Images.size());
+  images.Images.push_back(image);
+  return &images.Images.back();
+}
+
+void AppendImageDrawing(std::string& content, const TPdfImage& image, const TStretchCall& call,
+                        double printableWidth, double printableHeight) {
+  TStretchPlacement place;
+  if (!PlaceStretch(call, image.Height, image.BottomUp, printableWidth, printableHeight, place))
+    return;
+  content += "q ";
+  for (double value : {place.Left, place.Top, place.Right - place.Left, place.Bottom - place.Top}) {
+    AppendNumber(content, value);
+    content += ' ';
+  }
+  // The image fills the unit square, its top row at y = 1: source pixel
+  // column u lies at u / Width, row v at 1 - v / Height.
+  double width = image.Width, height = image.Height;
+  content += "re W n ";
+  for (double value : {width / place.ScaleX, 0.0, 0.0, -height / place.ScaleY,
+                       -place.OffsetX / place.ScaleX, (height - place.OffsetY) / place.ScaleY}) {
+    AppendNumber(content, value);
+    content += ' ';
+  }
+  content += "cm /Im";
+  AppendInteger(content, image.Name);
+  content += " Do Q\n";
+}
+
+}  // namespace tolvane
