@@ -7,6 +7,8 @@ void BeginPageIfPending() {
   TPrintState& state = PrintState;
   if (state.PageStartPending == 0) return;
   StartPage(state.PrinterDC);
+  // An edit of tolvane.ini during the job is seen from the next sheet on.
+  RevalidateProfiles();
   SetBkMode(state.PrinterDC, TRANSPARENT);
   // Some devices reset the context at a page start, so the font is built anew.
   SelectJobFont();
