@@ -206,6 +206,8 @@ const TParsedProfile* CurrentProfile(const char* path) {
 
 void RevalidateProfiles() { ++RevalidationRound; }
 
+void CheckProfilesOnEveryLookup() { RevalidationRound = 0; }
+
 bool FindProfileValue(const char* path, const char* section, const char* key,
                       std::string& value) {
   if (path == nullptr || section == nullptr || key == nullptr) return false;
