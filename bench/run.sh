@@ -81,14 +81,15 @@ use_printer() {
   sed -i "s/^\[preferences\]/[preferences]\nprinter=$1/" "$work/tolvane.ini"
 }
 
-# The others print on A4 too; 7 lines an inch keep 66 lines on one sheet.
-run_program() {  # NAME REPORT-BASENAME: writes into out/
-  local name=$1 report=$2
-  case $name in
-    texttopdf) env -u CHARSET "$texttopdf" 1 bench report 1 "media=A4 lpi=7" "$report.plain" >out/report.pdf ;;
-    texttopdf-utf8) CHARSET=utf-8 "$texttopdf" 1 bench report 1 "media=A4 lpi=7" "$report.plain" >out/report.pdf ;;
-    enscript) enscript -q -B -M A4 --lines-per-page=66 -p out/report.ps "$report.plain" ;;
-    *) "$work/tolvane" "$report.txt" 1 ;;
+# The command that prints the report NAME on program PROGRAM; what it
+# writes to standard output goes to out/stdout. The others print on A4 too,
+# and 7 lines an inch keep 66 lines on one sheet.
+set_command() {  # PROGRAM NAME
+  case $1 in
+    texttopdf) command=(env -u CHARSET "$texttopdf" 1 bench report 1 "media=A4 lpi=7" "$2.plain") ;;
+    texttopdf-utf8) command=(env CHARSET=utf-8 "$texttopdf" 1 bench report 1 "media=A4 lpi=7" "$2.plain") ;;
+    enscript) command=(enscript -q -B -M A4 --lines-per-page=66 -p out/report.ps "$2.plain") ;;
+    *) use_printer "$1"; command=("$work/tolvane" "$2.txt" 1) ;;
   esac
 }
 
@@ -96,12 +97,11 @@ others="texttopdf texttopdf-utf8 enscript"
 declare -A cpu size rss
 
 # One run: CPU seconds, output bytes and peak memory, best CPU kept.
-measure() {  # NAME PAGES
+measure() {  # PROGRAM PAGES
   local name=$1 pages=$2
   rm -rf out && mkdir out
-  use_printer "$name"
-  if ! /usr/bin/time -f '%U %S %M' -o "$work/usage" bash -c "$(declare -f run_program);
-      texttopdf=$texttopdf work=$work run_program $name report-$pages" >/dev/null 2>"$work/errors"; then
+  set_command "$name" "report-$pages"
+  if ! /usr/bin/time -f '%U %S %M' -o "$work/usage" "${command[@]}" >out/stdout 2>"$work/errors"; then
     echo "$name failed:"; cat "$work/errors"; return
   fi
   read -r user system kb <"$work/usage"
@@ -138,16 +138,20 @@ for pages in $pages_list; do
   done
 done
 
-# The one-page job: CPU time of many runs in a row, per run. The shell
-# that starts them adds a little to every program alike.
+# The one-page job: CPU time per run, counted by perf where it may count,
+# else from many runs in a row under one shell (whose own forks then add a
+# little to every program alike).
 make_report 1 "$work/report-1.txt"
 for name in $drivers $others; do
   rm -rf out && mkdir out
-  use_printer "$name"
-  /usr/bin/time -f '%U %S' -o "$work/usage" bash -c "$(declare -f run_program);
-      texttopdf=$texttopdf work=$work
-      for i in \$(seq $one_page_runs); do run_program $name report-1; done" >/dev/null 2>&1 || true
-  read -r user system <"$work/usage"
-  awk -v n="$name" -v u="$user" -v s="$system" -v k="$one_page_runs" \
-    'BEGIN { printf "one-page job on %-15s %6.1f ms CPU\n", n, (u + s) * 1000 / k }'
+  set_command "$name" report-1
+  if perf stat -x, -e task-clock -r "$one_page_runs" -o "$work/perf" "${command[@]}" \
+      >out/stdout 2>/dev/null; then
+    ms=$(awk -F, '/task-clock/ { print $1 }' "$work/perf")
+  else
+    /usr/bin/time -f '%U %S' -o "$work/usage" bash -c \
+      'for i in $(seq "$0"); do "$@" >out/stdout 2>/dev/null; done' "$one_page_runs" "${command[@]}"
+    ms=$(awk -v k="$one_page_runs" '{ print ($1 + $2) * 1000 / k }' "$work/usage")
+  fi
+  awk -v n="$name" -v t="$ms" 'BEGIN { printf "one-page job on %-15s %6.1f ms CPU\n", n, t }'
 done
