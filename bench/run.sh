@@ -2,21 +2,33 @@
 # Throughput benchmark, run by hand (not by the tests):
 #
 #   bash bench/run.sh                 # 1000 and 10000 pages, every driver
-#   PAGES="1000" DRIVERS="PDF" bash bench/run.sh
+#   PAGES="1000" DRIVERS="PDF" ROUNDS=5 bash bench/run.sh
 #
 # Generates a report of 66 lines of 80 characters per page with an escape
 # sequence on every line, prints it on each driver from a directory that holds
-# the release program and its tolvane.ini, and prints pages per second, output
-# size and peak memory; then the wall time of a one-page job.
+# the release program and its tolvane.ini, and, in the same rounds, prints
+# the same text (escape sequences taken out) with CUPS texttopdf, in its
+# default charset and in UTF-8, and with enscript. The runs are interleaved
+# (every program once per round), so that a busy machine slows them alike,
+# and each program's best round counts. Prints pages per CPU second (user
+# and system time), each driver's ratio to the other programs, output bytes
+# per page and peak memory; then the CPU time of a one-page job.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 pages_list=${PAGES:-"1000 10000"}
 drivers=${DRIVERS:-"TRACE PDF PS SVG PNG"}
+rounds=${ROUNDS:-3}
+one_page_runs=${ONE_PAGE_RUNS:-20}
+texttopdf=/usr/lib/cups/filter/texttopdf
 
-if ! command -v /usr/bin/time >/dev/null; then
+missing=()
+command -v /usr/bin/time >/dev/null || missing+=(time)
+[ -x "$texttopdf" ] || missing+=(cups-filters)
+command -v enscript >/dev/null || missing+=(enscript)
+if [ ${#missing[@]} -gt 0 ]; then
   sudo=""; [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get install -y -qq --no-install-recommends time >/dev/null
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 cmake --preset release >/dev/null
 cmake --build --preset release --target tolvane >/dev/null
@@ -61,36 +73,85 @@ make_report() {
       if (p < pages) printf "\f";
     }
   }' >"$2"
+  sed 's/\x1b[BNP]//g' "$2" >"${2%.txt}.plain"
 }
 
-printf '%-6s %7s %10s %12s %12s\n' driver pages "pages/s" "output" "peak memory"
+use_printer() {
+  sed -i '/^printer=/d' "$work/tolvane.ini"
+  sed -i "s/^\[preferences\]/[preferences]\nprinter=$1/" "$work/tolvane.ini"
+}
+
+# The command that prints the report NAME on program PROGRAM; what it
+# writes to standard output goes to out/stdout. The others print on A4 too,
+# and 7 lines an inch keep 66 lines on one sheet.
+set_command() {  # PROGRAM NAME
+  case $1 in
+    texttopdf) command=(env -u CHARSET "$texttopdf" 1 bench report 1 "media=A4 lpi=7" "$2.plain") ;;
+    texttopdf-utf8) command=(env CHARSET=utf-8 "$texttopdf" 1 bench report 1 "media=A4 lpi=7" "$2.plain") ;;
+    enscript) command=(enscript -q -B -M A4 --lines-per-page=66 -p out/report.ps "$2.plain") ;;
+    *) use_printer "$1"; command=("$work/tolvane" "$2.txt" 1) ;;
+  esac
+}
+
+others="texttopdf texttopdf-utf8 enscript"
+declare -A cpu size rss
+
+# One run: CPU seconds, output bytes and peak memory, best CPU kept.
+measure() {  # PROGRAM PAGES
+  local name=$1 pages=$2
+  rm -rf out && mkdir out
+  set_command "$name" "report-$pages"
+  if ! /usr/bin/time -f '%U %S %M' -o "$work/usage" "${command[@]}" >out/stdout 2>"$work/errors"; then
+    echo "$name failed:"; cat "$work/errors"; return
+  fi
+  read -r user system kb <"$work/usage"
+  local seconds
+  seconds=$(awk -v u="$user" -v s="$system" 'BEGIN { t = u + s; print (t < 0.01 ? 0.01 : t) }')
+  local key="$name/$pages"
+  if [ -z "${cpu[$key]:-}" ] || awk -v a="$seconds" -v b="${cpu[$key]}" 'BEGIN { exit !(a < b) }'; then
+    cpu[$key]=$seconds
+  fi
+  size[$key]=$(du -sb out | cut -f1)
+  rss[$key]=$kb
+}
+
 for pages in $pages_list; do
   make_report "$pages" "$work/report-$pages.txt"
-  for driver in $drivers; do
-    rm -rf "$work/out" && mkdir "$work/out"
-    sed -i '/^printer=/d' "$work/tolvane.ini"
-    sed -i "s/^\[preferences\]/[preferences]\nprinter=$driver/" "$work/tolvane.ini"
-    start=$(date +%s.%N)
-    /usr/bin/time -f '%M' -o "$work/rss" "$work/tolvane" "$work/report-$pages.txt" 1 \
-      >/dev/null 2>"$work/errors" || { echo "$driver failed:"; cat "$work/errors"; continue; }
-    end=$(date +%s.%N)
-    size=$(du -sb "$work/out" | cut -f1)
-    awk -v d="$driver" -v p="$pages" -v s="$start" -v e="$end" -v o="$size" -v m="$(cat "$work/rss")" \
-      'BEGIN { printf "%-6s %7d %10.0f %9.1f MB %9.1f MB\n", d, p, p / (e - s), o / 1048576, m / 1024 }' 
+  for round in $(seq "$rounds"); do
+    for name in $drivers $others; do measure "$name" "$pages"; done
   done
 done
 
-make_report 1 "$work/one-page.txt"
-for driver in $drivers; do
-  rm -rf "$work/out" && mkdir "$work/out"
-  sed -i '/^printer=/d' "$work/tolvane.ini"
-  sed -i "s/^\[preferences\]/[preferences]\nprinter=$driver/" "$work/tolvane.ini"
-  best=""
-  for run in 1 2 3 4 5; do
-    start=$(date +%s%N)
-    "$work/tolvane" "$work/one-page.txt" 1 >/dev/null 2>&1 || true
-    elapsed=$(( ($(date +%s%N) - start) / 1000000 ))
-    if [ -z "$best" ] || [ "$elapsed" -lt "$best" ]; then best=$elapsed; fi
+printf '%-15s %7s %12s %10s %12s   %s\n' program pages "pages/CPU s" "per page" "peak memory" \
+  "pages/s against texttopdf, texttopdf UTF-8, enscript"
+for pages in $pages_list; do
+  for name in $drivers $others; do
+    key="$name/$pages"
+    [ -n "${cpu[$key]:-}" ] || continue
+    ratios=""
+    for other in $others; do
+      [ -n "${cpu[$other/$pages]:-}" ] || continue
+      ratios+=$(awk -v a="${cpu[$key]}" -v b="${cpu[$other/$pages]}" 'BEGIN { printf "%6.2fx ", b / a }')
+    done
+    awk -v n="$name" -v p="$pages" -v t="${cpu[$key]}" -v o="${size[$key]}" -v m="${rss[$key]}" -v r="$ratios" \
+      'BEGIN { printf "%-15s %7d %12.0f %8.1f KB %9.1f MB   %s\n", n, p, p / t, o / p / 1024, m / 1024, r }'
   done
-  printf 'one-page job on %-6s %4d ms (best of 5)\n' "$driver" "$best"
+done
+
+# The one-page job: CPU time per run, counted by perf where it may count,
+# else from many runs in a row under one shell (whose own forks then add a
+# little to every program alike).
+make_report 1 "$work/report-1.txt"
+for name in $drivers $others; do
+  rm -rf out && mkdir out
+  set_command "$name" report-1
+  if perf stat -x, -e task-clock -r "$one_page_runs" -o "$work/perf" "${command[@]}" \
+      >out/stdout 2>/dev/null; then
+    ms=$(awk -F, '/task-clock/ { print $1 }' "$work/perf")
+  else
+    /usr/bin/time -f '%U %S' -o "$work/usage" bash -c \
+      'for i in $(seq "$0"); do "$@" >out/stdout 2>/dev/null; done' "$one_page_runs" "${command[@]}"
+    ms=$(awk -v k="$one_page_runs" '{ print ($1 + $2) * 1000 / k }' "$work/usage")
+  fi
+  awk -v n="$name" -v t="$ms" 'BEGIN { printf "one-page job on %-15s %6.1f ms CPU\n", n, t }'
 done

@@ -73,7 +73,9 @@ int CloseDocument(TDeviceContext* dc) {
 
 const std::vector<TDeviceContext*>& LiveContexts() { return Contexts; }
 
+// A job draws on one context, the one made last, so that is looked at first.
 bool IsLiveContext(HDC dc) {
+  if (dc && !Contexts.empty() && Contexts.back() == dc) return true;
   return dc && std::find(Contexts.begin(), Contexts.end(), dc) != Contexts.end();
 }
 

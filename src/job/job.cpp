@@ -53,6 +53,8 @@ static void ReleasePrinter() {
 static int RunJob(const std::vector<std::string>& arguments) {
   JobDocInfo = DOCINFOA{static_cast<int>(sizeof(DOCINFOA)), "Tolvane_drv", nullptr, nullptr, 0};
   LocateConfiguration();
+  // What changed in tolvane.ini since an earlier job in this process counts.
+  RevalidateProfiles();
   ReadConfiguration();
   PrintFileName = arguments[0];
   if (PrintFileName.empty()) {

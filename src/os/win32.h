@@ -147,6 +147,12 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue,
 UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR fileName);
 DWORD GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer,
                         DWORD size);
+// Called when a job starts and when a sheet begins: the private profiles
+// read after it are checked against their files again. Until the first
+// call every read checks its file; after it, a file is checked at most once
+// between two calls, or again after a tenth of a second. Windows' own
+// profile calls need no help, so there it does nothing.
+void RevalidateProfiles();
 
 // The warning box.
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style);

@@ -10,6 +10,8 @@ void BeginPageIfPending() {
   if (state.PageStartPending == 0) return;
   StartPage(state.PrinterDC);
   SheetsBegun++;
+  // An edit of tolvane.ini during the job is seen from the next sheet on.
+  RevalidateProfiles();
   SetBkMode(state.PrinterDC, TRANSPARENT);
   // Some devices reset the context at a page start, so the font is built anew.
   SelectJobFont();

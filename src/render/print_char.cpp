@@ -26,37 +26,87 @@ static double CentredDown(double pen) {
   return StoreDouble(-(static_cast<TExtended>(pen) + 0.5L));
 }
 
-static void UprightPosition(int32_t& x, int32_t& y) {
-  const TPrintState& state = PrintState;
-  x = AddWrapped(ToDeviceX(Centred(state.PenX)), MarginOffsetX(state.LeftMargin));
-  y = AddWrapped(ToDeviceY(CentredDown(state.PenY)), MarginOffsetY(state.UpperMargin));
+// What every glyph of a line shares: the pixel coordinate across the line
+// and the margin offset along it. It is kept together with everything it
+// was computed from, so a new line, a margin, a turn or another device
+// computes it anew; only the pen's way along the line is converted per glyph.
+struct TLineGeometry {
+  bool Valid;
+  int32_t Rotated;
+  double PenY;
+  int32_t LeftMargin;
+  int32_t UpperMargin;
+  int32_t PageHeight;
+  double PixelsPerMmX;
+  double PixelsPerMmY;
+  int32_t Across;       // upright Y, rotated X
+  int32_t AlongOffset;  // upright added to X, rotated taken from Y
+};
+
+static TLineGeometry Line;
+
+static bool LineGeometryHolds(const TPrintState& state) {
+  return Line.Valid && Line.Rotated == state.Rotated && Line.PenY == state.PenY &&
+         Line.LeftMargin == state.LeftMargin && Line.UpperMargin == state.UpperMargin &&
+         Line.PageHeight == state.PageHeight && Line.PixelsPerMmX == state.PixelsPerMmX &&
+         Line.PixelsPerMmY == state.PixelsPerMmY;
 }
 
 // Rotated lines run upward from the bottom of the printable area, and
 // successive lines follow one another to the right.
-static void RotatedPosition(int32_t& x, int32_t& y) {
-  const TPrintState& state = PrintState;
-  x = AddWrapped(ToDeviceX(CentredDown(state.PenY)), MarginOffsetX(state.UpperMargin));
-  double along = StoreDouble(static_cast<TExtended>(state.PageHeight) -
-                             (static_cast<TExtended>(state.PenX) + 0.5L));
-  y = SubtractWrapped(ToDeviceY(along), MarginOffsetY(state.LeftMargin));
+// Kept out of line: it runs once a line, the check before it once a glyph.
+[[gnu::noinline]] static void ComputeLineGeometry(const TPrintState& state) {
+  Line.Valid = false;
+  if (state.Rotated == 0) {
+    Line.AlongOffset = MarginOffsetX(state.LeftMargin);
+    Line.Across = AddWrapped(ToDeviceY(CentredDown(state.PenY)), MarginOffsetY(state.UpperMargin));
+  } else {
+    Line.Across = AddWrapped(ToDeviceX(CentredDown(state.PenY)), MarginOffsetX(state.UpperMargin));
+    Line.AlongOffset = MarginOffsetY(state.LeftMargin);
+  }
+  Line.Rotated = state.Rotated;
+  Line.PenY = state.PenY;
+  Line.LeftMargin = state.LeftMargin;
+  Line.UpperMargin = state.UpperMargin;
+  Line.PageHeight = state.PageHeight;
+  Line.PixelsPerMmX = state.PixelsPerMmX;
+  Line.PixelsPerMmY = state.PixelsPerMmY;
+  Line.Valid = true;
+}
+
+static inline void UpdateLineGeometry(const TPrintState& state) {
+  if (!LineGeometryHolds(state)) ComputeLineGeometry(state);
+}
+
+static double RotatedAlong(const TPrintState& state) {
+  return StoreDouble(static_cast<TExtended>(state.PageHeight) -
+                     (static_cast<TExtended>(state.PenX) + 0.5L));
 }
 
 void PrintChar(uint8_t byte) {
   if (!PageInRange()) return;
-  BeginPageIfPending();
   TPrintState& state = PrintState;
+  if (state.PageStartPending != 0) BeginPageIfPending();
   uint8_t shown = ConversionTable[byte];
   // Only the converted byte decides whether it is a tab.
   if (shown == 9) {
     AdvanceToTabStop();
     return;
   }
-  int32_t x = 0, y = 0;
-  if (state.Rotated == 0)
-    UprightPosition(x, y);
-  else
-    RotatedPosition(x, y);
+  // The terms are converted in the order of the coordinates, x first, so
+  // that a position that cannot be converted fails the same way however
+  // much of its line is remembered.
+  int32_t x, y;
+  if (state.Rotated == 0) {
+    int32_t along = ToDevicePixels(Centred(state.PenX), state.PixelsPerMmX);
+    UpdateLineGeometry(state);
+    x = AddWrapped(along, Line.AlongOffset);
+    y = Line.Across;
+  } else {
+    UpdateLineGeometry(state);
+    x = Line.Across;
+    y = SubtractWrapped(ToDevicePixels(RotatedAlong(state), state.PixelsPerMmY), Line.AlongOffset);
+  }
   char text = static_cast<char>(shown);
   TextOutA(state.PrinterDC, x, y, &text, 1);
   state.Column = AddWrapped(state.Column, 1);

@@ -4,7 +4,21 @@
 
 #include <cstdint>
 
+#include "arithmetic.h"
+#include "tolvane_state.h"
+
 namespace tolvane {
+
+// Tenths of a millimetre to device pixels at the given density: the product
+// and the quotient are each rounded in extended precision, then the quotient
+// is cut toward zero; only its low 32 bits reach the device. Inline because
+// every character drawn converts its pen position once.
+inline int32_t ToDevicePixels(double tenths, double pixelsPerMm) {
+  TExtended product = CheckExtended(static_cast<TExtended>(tenths) * pixelsPerMm);
+  // A finite product divided by ten stays finite: no check is needed.
+  TExtended quotient = product / 10.0L;
+  return WrapTo32(TruncateToInt64(quotient));
+}
 
 // Tenths of a millimetre to device pixels, truncated toward zero.
 int32_t ToDeviceX(double tenths);
@@ -17,6 +31,9 @@ int32_t MarginOffsetX(int32_t millimetres);
 int32_t MarginOffsetY(int32_t millimetres);
 
 // True when the page being read lies in the requested range.
-bool PageInRange();
+inline bool PageInRange() {
+  return PrintState.FirstPage <= PrintState.CurrentPage &&
+         PrintState.CurrentPage <= PrintState.LastPage;
+}
 
 }  // namespace tolvane

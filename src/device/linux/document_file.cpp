@@ -1,5 +1,6 @@
 // The output of a paged document that goes to one file at the port's path.
 #include "device/linux/document_file.h"
+#include "device/linux/lazy_graphics.h"
 
 #include "device/linux/output_file.h"
 #include "device/linux/paged_sheets.h"
@@ -56,6 +57,7 @@ const TPagedOutput DocumentFileOutput = {
 }  // namespace
 
 bool OpenDocumentFile(TDeviceContext* dc, TDocumentSurfaceMaker maker) {
+  if (!LoadGraphicsLibraries()) return false;
   auto* document = new TDocumentFile{dc->Port, maker, TOutputFile{}};
   TSheets sheets = NewPagedSheets(dc->Geometry, &DocumentFileOutput, document);
   std::string failure;

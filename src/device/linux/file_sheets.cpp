@@ -1,6 +1,7 @@
 // The sheet kind of one file per sheet: each sheet's file is started ahead,
 // written when the sheet ends, and all of them committed at EndDoc.
 #include "device/linux/file_sheets.h"
+#include "device/linux/lazy_graphics.h"
 
 #include <utility>
 
@@ -139,6 +140,7 @@ const TSheetKind SheetFilesKind = {
 }  // namespace
 
 bool OpenSheetFiles(TDeviceContext* dc, const TSheetFormat* format) {
+  if (!LoadGraphicsLibraries()) return false;
   auto* files = new TSheetFiles{};
   files->Format = format;
   files->Geometry = dc->Geometry;

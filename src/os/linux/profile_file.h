@@ -14,6 +14,10 @@ namespace tolvane {
 bool FindProfileValue(const char* path, const char* section, const char* key,
                       std::string& value);
 
+// Back to checking the file on every lookup, as before the first job
+// asked for revalidation; for a process that runs more than one job.
+void CheckProfilesOnEveryLookup();
+
 // Whether two section or key names are the same when ASCII case is ignored.
 bool SameNameIgnoringCase(const std::string& a, const std::string& b);
 

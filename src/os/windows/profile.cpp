@@ -14,4 +14,6 @@ UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR 
   return ::GetPrivateProfileIntA(section, key, defaultValue, fileName);
 }
 
+void RevalidateProfiles() {}
+
 }  // namespace tolvane

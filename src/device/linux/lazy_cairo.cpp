@@ -1,0 +1,66 @@
+// libcairo, opened when a file driver first draws: the trace driver and
+// the CUPS queues' jobs never load it.
+#include <cairo-ft.h>
+#include <cairo-pdf.h>
+#include <cairo-ps.h>
+#include <cairo-svg.h>
+#include <cairo.h>
+
+#include "device/linux/lazy_graphics.h"
+
+using tolvane::CairoLibrary;
+
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_clip, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_close_path, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_create, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_destroy, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_fill, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_font_face_destroy, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_font_face_set_user_data, 4)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_font_face_status, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_font_options_create, 0)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_font_options_destroy, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_font_options_set_hint_metrics, 2)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_font_options_set_hint_style, 2)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_ft_font_face_create_for_ft_face, 2)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_ft_font_face_set_synthesize, 2)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_image_surface_create, 3)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_image_surface_get_data, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_image_surface_get_height, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_image_surface_get_stride, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_matrix_init, 7)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_matrix_init_identity, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_matrix_init_scale, 3)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_move_to, 3)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_paint, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_pattern_create_for_surface, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_pattern_destroy, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_pattern_set_filter, 2)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_pattern_set_matrix, 2)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_pdf_surface_create_for_stream, 4)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_pdf_surface_set_metadata, 3)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_ps_surface_create_for_stream, 4)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_ps_surface_dsc_comment, 2)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_rectangle, 5)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_rel_line_to, 3)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_restore, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_save, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_scale, 3)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_scaled_font_create, 4)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_scaled_font_destroy, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_scaled_font_status, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_set_scaled_font, 2)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_set_source, 2)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_set_source_rgb, 4)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_show_glyphs, 3)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_status_to_string, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_surface_destroy, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_surface_finish, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_surface_flush, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_surface_mark_dirty, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_surface_show_page, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_surface_status, 1)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_surface_write_to_png_stream, 3)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_svg_surface_create_for_stream, 4)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_svg_surface_set_document_unit, 2)
+TOLVANE_LAZY_FUNCTION(CairoLibrary, cairo_translate, 3)

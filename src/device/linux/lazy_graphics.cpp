@@ -1,0 +1,18 @@
+#include "device/linux/lazy_graphics.h"
+
+namespace tolvane {
+
+TLazyLibrary CairoLibrary{"libcairo.so.2", nullptr, false};
+TLazyLibrary FontconfigLibrary{"libfontconfig.so.1", nullptr, false};
+TLazyLibrary FreeTypeLibrary{"libfreetype.so.6", nullptr, false};
+
+// FreeType answers 0 for success, so a function of a missing library must
+// never be reached; loading all three before anything is drawn sees to it.
+bool LoadGraphicsLibraries() {
+  bool cairo = LoadLazyLibrary(CairoLibrary);
+  bool fontconfig = LoadLazyLibrary(FontconfigLibrary);
+  bool freetype = LoadLazyLibrary(FreeTypeLibrary);
+  return cairo && fontconfig && freetype;
+}
+
+}  // namespace tolvane

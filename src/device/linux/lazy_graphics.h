@@ -1,0 +1,18 @@
+// The libraries that the file drivers draw with, loaded when a driver that
+// needs them opens (see os/linux/lazy_library.h).
+#pragma once
+
+#include "os/linux/lazy_library.h"
+
+namespace tolvane {
+
+extern TLazyLibrary CairoLibrary;
+extern TLazyLibrary FontconfigLibrary;
+extern TLazyLibrary FreeTypeLibrary;
+
+// Loads all three. False, after a diagnostic that names the library, when
+// one is missing: the driver then opens no output, as for an output that
+// cannot be created.
+bool LoadGraphicsLibraries();
+
+}  // namespace tolvane
