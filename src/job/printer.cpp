@@ -1,5 +1,6 @@
 #include "job/printer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "arithmetic.h"
@@ -8,6 +9,35 @@
 #include "tolvane_state.h"
 
 namespace tolvane {
+
+struct TForcedPrinter {
+  bool Set = false;
+  std::string Device;
+  std::string Driver;
+  std::string Port;
+};
+static TForcedPrinter ForcedPrinter;
+
+void ForceJobPrinter(const std::string& device, const std::string& driver,
+                     const std::string& port) {
+  ForcedPrinter = TForcedPrinter{true, device, driver, port};
+}
+
+// A printer's name that does not come from tolvane.ini is cut like one that
+// does.
+static void SetPrinterDevice(const std::string& device) {
+  TPrintState& state = PrintState;
+  size_t length = std::min(device.size(), sizeof state.PrinterDevice - 1);
+  std::memcpy(state.PrinterDevice, device.data(), length);
+  state.PrinterDevice[length] = 0;
+}
+
+static void UseForcedPrinter() {
+  TPrintState& state = PrintState;
+  SetPrinterDevice(ForcedPrinter.Device);
+  state.PrinterDriver = ForcedPrinter.Driver;
+  state.PrinterPort = ForcedPrinter.Port;
+}
 
 // Entries that are missing read as three commas, so every field is empty.
 static const char NoEntry[] = ",,,";
@@ -22,12 +52,7 @@ static void ReadConfiguredPrinter() {
 static void ReadDefaultPrinter() {
   TPrintState& state = PrintState;
   GetProfileStringA("windows", "device", NoEntry, ProfileBuffer, sizeof ProfileBuffer);
-  // A default printer's name is cut like a configured one.
-  std::string device = NextField(ProfileBuffer, ',');
-  size_t length = device.size() < sizeof state.PrinterDevice - 1 ? device.size()
-                                                                  : sizeof state.PrinterDevice - 1;
-  std::memcpy(state.PrinterDevice, device.data(), length);
-  state.PrinterDevice[length] = 0;
+  SetPrinterDevice(NextField(ProfileBuffer, ','));
   state.PrinterDriver = NextField("", ',');
   state.PrinterPort = NextField("", ',');
 }
@@ -50,7 +75,9 @@ void OpenJobPrinter() {
   TPrintState& state = PrintState;
   GetPrivateProfileStringA("preferences", "printer", "", state.PrinterDevice,
                            sizeof state.PrinterDevice, ConfigPath.c_str());
-  if (state.PrinterDevice[0] != 0)
+  if (ForcedPrinter.Set)
+    UseForcedPrinter();
+  else if (state.PrinterDevice[0] != 0)
     ReadConfiguredPrinter();
   else
     ReadDefaultPrinter();
