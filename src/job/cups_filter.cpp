@@ -2,7 +2,10 @@
 
 #include <cups/cups.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/auxv.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,7 +16,10 @@
 
 #include "job/job.h"
 #include "job/printer.h"
+#include "stream/fields.h"
 #include "tolvane_state.h"
+
+extern char** environ;
 
 namespace tolvane {
 
@@ -192,6 +198,92 @@ int RunJobForScheduler(const std::vector<std::string>& arguments) {
   return code;
 }
 
+// The options as the scheduler writes them, without page-ranges.
+std::string OptionsWithoutPageRanges(const char* options) {
+  cups_option_t* parsed = nullptr;
+  int count = cupsParseOptions(options, 0, &parsed);
+  count = cupsRemoveOption("page-ranges", count, &parsed);
+  std::string text;
+  for (int at = 0; at < count; ++at) {
+    if (!text.empty()) text += ' ';
+    text += parsed[at].name;
+    text += "='";
+    for (const char* c = parsed[at].value; *c != '\0'; ++c) {
+      if (*c == '\'' || *c == '\\') text += '\\';
+      text += *c;
+    }
+    text += '\'';
+  }
+  cupsFreeOptions(count, parsed);
+  return text;
+}
+
+// CUPS's own pdftopdf finishes the sheets: copies, several pages a sheet and
+// the other options of the job are its work, and its marks tell the filters
+// after it that the sheets are final. Tolvane has printed the page range
+// already; pdftopdf and every filter after it would pick the range a second
+// time out of the sheets, so it gets the options without it.
+struct TFinisher {
+  pid_t Process = -1;
+  int SavedOutput = -1;
+};
+
+std::string FinisherPath() {
+  const char* serverBin = std::getenv("CUPS_SERVERBIN");
+  return std::string(serverBin != nullptr && serverBin[0] == '/' ? serverBin : "/usr/lib/cups") +
+         "/filter/pdftopdf";
+}
+
+bool SpawnFinisher(const std::string& path, char** argv, int input, pid_t& process) {
+  std::string options = OptionsWithoutPageRanges(argv[5]);
+  char* arguments[] = {argv[0], argv[1], argv[2], argv[3], argv[4], options.data(), nullptr};
+  posix_spawn_file_actions_t actions;
+  if (posix_spawn_file_actions_init(&actions) != 0) return false;
+  bool spawned = posix_spawn_file_actions_adddup2(&actions, input, 0) == 0 &&
+                 posix_spawn(&process, path.c_str(), &actions, nullptr, arguments, environ) == 0;
+  posix_spawn_file_actions_destroy(&actions);
+  return spawned;
+}
+
+// Standard output goes into pdftopdf from here on.
+bool StartFinisher(char** argv, TFinisher& finisher) {
+  std::string path = FinisherPath();
+  int pipeEnds[2];
+  if (access(path.c_str(), X_OK) != 0 || pipe2(pipeEnds, O_CLOEXEC) != 0) {
+    TellScheduler("ERROR", "cannot run CUPS's pdftopdf at " + path + " (from cups-filters): " +
+                               std::strerror(errno));
+    return false;
+  }
+  bool spawned = SpawnFinisher(path, argv, pipeEnds[0], finisher.Process);
+  if (spawned) {
+    std::fflush(stdout);
+    finisher.SavedOutput = dup(1);
+    dup2(pipeEnds[1], 1);
+  } else {
+    TellScheduler("ERROR", "cannot start CUPS's pdftopdf at " + path + ": " + std::strerror(errno));
+  }
+  close(pipeEnds[0]);
+  close(pipeEnds[1]);
+  return spawned;
+}
+
+// Ends pdftopdf's input; a job that failed sent it nothing, and it is
+// stopped rather than left to complain about an empty document.
+bool FinishOutput(TFinisher& finisher, bool printed) {
+  std::fflush(stdout);
+  if (!printed) kill(finisher.Process, SIGTERM);
+  dup2(finisher.SavedOutput, 1);
+  close(finisher.SavedOutput);
+  int status = 0;
+  while (waitpid(finisher.Process, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (!printed) return false;
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
+  TellScheduler("ERROR", "CUPS's pdftopdf did not finish the sheets (status " +
+                             std::to_string(status) + ")");
+  return false;
+}
+
 }  // namespace
 
 bool StartedAsCupsFilter(int argc, char** argv) {
@@ -237,21 +329,27 @@ int CupsFilterMain(int argc, char** argv) {
     return 1;
   }
   arguments.insert(arguments.end(), range.begin(), range.end());
-  // No warning dialog may wait for a person where nobody looks.
+  // No warning dialog may wait for a person where nobody looks, and the
+  // scheduler's log takes UTF-8 whatever language the client asked for.
   unsetenv("DISPLAY");
   unsetenv("WAYLAND_DISPLAY");
+  setenv("LC_ALL", "C.UTF-8", 1);
+  InitializePlatform();
+  LocaleDecimalSeparator = GetUserDecimalSeparator();
   TScratchFile input;
   bool haveInput = argc == 7 ? LocatePrintFile(argv[6], arguments[0])
                              : KeepStandardInput(input);
   if (argc != 7) arguments[0] = input.Path;
-  int code = ExitFailed;
-  if (haveInput) {
+  bool printed = false;
+  TFinisher finisher;
+  if (haveInput && StartFinisher(argv, finisher)) {
     EnterConfigurationDirectory();
     ForceJobPrinter(QueueName(), "PDF", "-");
-    code = RunJobForScheduler(arguments);
+    printed = RunJobForScheduler(arguments) == ExitPrinted;
+    printed = FinishOutput(finisher, printed);
   }
   RemoveScratchFile(input);
-  return code == ExitPrinted ? 0 : 1;
+  return printed ? 0 : 1;
 }
 
 }  // namespace tolvane
