@@ -198,11 +198,17 @@ int RunJobForScheduler(const std::vector<std::string>& arguments) {
   return code;
 }
 
-// The options as the scheduler writes them, without page-ranges.
-std::string OptionsWithoutPageRanges(const char* options) {
+// The job's options for pdftopdf, written as the scheduler writes them:
+// without page-ranges, and with the sheets held at their top-left corner,
+// from which everything on them is measured. (pdftopdf centres a sheet that
+// differs from the queue's paper by a fraction of a point, as A4 in points
+// does from a PPD's 595 by 842, and would move every glyph with it.)
+std::string FinisherOptions(const char* options) {
   cups_option_t* parsed = nullptr;
   int count = cupsParseOptions(options, 0, &parsed);
   count = cupsRemoveOption("page-ranges", count, &parsed);
+  if (cupsGetOption("position", count, parsed) == nullptr)
+    count = cupsAddOption("position", "top-left", count, &parsed);
   std::string text;
   for (int at = 0; at < count; ++at) {
     if (!text.empty()) text += ' ';
@@ -235,7 +241,7 @@ std::string FinisherPath() {
 }
 
 bool SpawnFinisher(const std::string& path, char** argv, int input, pid_t& process) {
-  std::string options = OptionsWithoutPageRanges(argv[5]);
+  std::string options = FinisherOptions(argv[5]);
   char* arguments[] = {argv[0], argv[1], argv[2], argv[3], argv[4], options.data(), nullptr};
   posix_spawn_file_actions_t actions;
   if (posix_spawn_file_actions_init(&actions) != 0) return false;
