@@ -198,6 +198,18 @@ int RunJobForScheduler(const std::vector<std::string>& arguments) {
   return code;
 }
 
+// One option as the scheduler writes it: name='value'.
+void AppendOption(std::string& text, const char* name, const char* value) {
+  if (!text.empty()) text += ' ';
+  text += name;
+  text += "='";
+  for (const char* c = value; *c != '\0'; ++c) {
+    if (*c == '\'' || *c == '\\') text += '\\';
+    text += *c;
+  }
+  text += '\'';
+}
+
 // The job's options for pdftopdf, written as the scheduler writes them:
 // without page-ranges, and with the sheets held at their top-left corner,
 // from which everything on them is measured. (pdftopdf centres a sheet that
@@ -206,20 +218,12 @@ int RunJobForScheduler(const std::vector<std::string>& arguments) {
 std::string FinisherOptions(const char* options) {
   cups_option_t* parsed = nullptr;
   int count = cupsParseOptions(options, 0, &parsed);
-  count = cupsRemoveOption("page-ranges", count, &parsed);
-  if (cupsGetOption("position", count, parsed) == nullptr)
-    count = cupsAddOption("position", "top-left", count, &parsed);
   std::string text;
-  for (int at = 0; at < count; ++at) {
-    if (!text.empty()) text += ' ';
-    text += parsed[at].name;
-    text += "='";
-    for (const char* c = parsed[at].value; *c != '\0'; ++c) {
-      if (*c == '\'' || *c == '\\') text += '\\';
-      text += *c;
-    }
-    text += '\'';
-  }
+  for (int at = 0; at < count; ++at)
+    if (std::strcmp(parsed[at].name, "page-ranges") != 0)
+      AppendOption(text, parsed[at].name, parsed[at].value);
+  if (cupsGetOption("position", count, parsed) == nullptr)
+    AppendOption(text, "position", "top-left");
   cupsFreeOptions(count, parsed);
   return text;
 }
