@@ -81,32 +81,22 @@ void RemoveScratchFile(TScratchFile& scratch) {
   scratch = TScratchFile{};
 }
 
-bool WriteAll(int descriptor, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t written = write(descriptor, data, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-  return true;
-}
-
 // The job reads its print file by name, so what the scheduler pipes in is
 // kept in a file first.
 bool KeepStandardInput(TScratchFile& scratch) {
   if (!CreateScratchFile(scratch, "print file")) return false;
+  std::FILE* kept = fdopen(dup(scratch.Descriptor), "wb");
+  bool ok = kept != nullptr;
   char buffer[65536];
-  for (;;) {
-    ssize_t got = read(0, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got == 0) return true;
-    if (got < 0 || !WriteAll(scratch.Descriptor, buffer, static_cast<size_t>(got))) {
-      TellScheduler("ERROR", std::string("cannot keep the print file from standard input in ") +
-                                 scratch.Path + ": " + std::strerror(errno));
-      return false;
-    }
-  }
+  size_t got = 0;
+  while (ok && (got = std::fread(buffer, 1, sizeof buffer, stdin)) > 0)
+    ok = std::fwrite(buffer, 1, got, kept) == got;
+  ok = ok && !std::ferror(stdin);
+  if (kept != nullptr && std::fclose(kept) != 0) ok = false;
+  if (!ok)
+    TellScheduler("ERROR", std::string("cannot keep the print file from standard input in ") +
+                               scratch.Path + ": " + std::strerror(errno));
+  return ok;
 }
 
 // The file the scheduler names, taken by its full path so that changing the
