@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "job/job.h"
 #include "job/printer.h"
@@ -284,13 +286,8 @@ bool FinishOutput(TFinisher& finisher, bool printed) {
   return false;
 }
 
-}  // namespace
-
-bool StartedAsCupsFilter(int argc, char** argv) {
-  if (argc > 0 && BaseName(argv[0]) == FilterName) return true;
-  return BaseName(reinterpret_cast<const char*>(getauxval(AT_EXECFN))) == FilterName;
-}
-
+// The first and last page of the option page-ranges (one range: "3-5", "3",
+// "3-", "-5"); without the option, every page. False for anything else.
 bool ReadPageRangesOption(const std::string& options, std::vector<std::string>& range) {
   cups_option_t* parsed = nullptr;
   int count = cupsParseOptions(options.c_str(), 0, &parsed);
@@ -314,6 +311,13 @@ bool ReadPageRangesOption(const std::string& options, std::vector<std::string>& 
   range.push_back(std::to_string(low));
   if (!openHigh) range.push_back(std::to_string(high));
   return true;
+}
+
+}  // namespace
+
+bool StartedAsCupsFilter(int argc, char** argv) {
+  if (argc > 0 && BaseName(argv[0]) == FilterName) return true;
+  return BaseName(reinterpret_cast<const char*>(getauxval(AT_EXECFN))) == FilterName;
 }
 
 int CupsFilterMain(int argc, char** argv) {

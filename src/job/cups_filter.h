@@ -5,9 +5,6 @@
 // on to the printer.
 #pragma once
 
-#include <string>
-#include <vector>
-
 namespace tolvane {
 
 // Whether the program was started as the filter: by a link of that name,
@@ -18,9 +15,5 @@ bool StartedAsCupsFilter(int argc, char** argv);
 // Runs one filter job; 0 when the PDF was written, 1 when the scheduler must
 // abort the job (the reason is on standard error as "ERROR: " lines).
 int CupsFilterMain(int argc, char** argv);
-
-// The first and last page of the option page-ranges (one range: "3-5", "3",
-// "3-", "-5"); without the option, every page. False for anything else.
-bool ReadPageRangesOption(const std::string& options, std::vector<std::string>& range);
 
 }  // namespace tolvane
