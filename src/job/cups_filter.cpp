@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -288,11 +287,12 @@ bool FinishOutput(TFinisher& finisher, bool printed) {
 
 // The first and last page of the option page-ranges (one range: "3-5", "3",
 // "3-", "-5"); without the option, every page. False for anything else.
-bool ReadPageRangesOption(const std::string& options, std::vector<std::string>& range) {
+bool ReadPageRangesOption(const std::string& options, std::vector<std::string>& range,
+                          std::string& ranges) {
   cups_option_t* parsed = nullptr;
   int count = cupsParseOptions(options.c_str(), 0, &parsed);
   const char* value = cupsGetOption("page-ranges", count, parsed);
-  std::string ranges = value != nullptr ? value : "";
+  ranges = value != nullptr ? value : "";
   cupsFreeOptions(count, parsed);
   range.clear();
   if (value == nullptr) {
@@ -327,9 +327,10 @@ int CupsFilterMain(int argc, char** argv) {
   }
   std::vector<std::string> arguments(1);
   std::vector<std::string> range;
-  if (!ReadPageRangesOption(argv[5], range)) {
-    TellScheduler("ERROR", std::string("the option page-ranges in '") + argv[5] +
-                               "' is not one range of pages such as 3-5");
+  std::string ranges;
+  if (!ReadPageRangesOption(argv[5], range, ranges)) {
+    TellScheduler("ERROR", "the option page-ranges=" + ranges +
+                               " is not one range of pages such as 3-5");
     return 1;
   }
   arguments.insert(arguments.end(), range.begin(), range.end());
