@@ -56,6 +56,7 @@ make_server_queues
 print_chosen_report_type
 print_through_tolvane_queue
 print_page_range
+print_copies
 stop_malformed_job
 print_many_jobs_at_once
 print_with_cupsfilter

@@ -69,6 +69,19 @@ print_page_range() {
   check_against_trace "$pdf" "$sample/pages-2-3.trace" "lp -o page-ranges=2-3"
 }
 
+# Copies are made once, however many queues the job passes.
+print_copies() {
+  step "copies"
+  local job pdf
+  job=$(submit -d TolvaneServer -n 2 "$sample/sample-report.txt")
+  wait_for_queue TolvaneServer
+  wait_for_queue TolvaneServerPdf
+  expect_state "$job" TolvaneServer completed
+  pdf=$(single_output copies)
+  [ "$(pages_of "$pdf")" = 6 ] || fail "two copies came out as $(pages_of "$pdf") sheets, not 6"
+  ok "lp -n 2: two copies of three sheets"
+}
+
 stop_malformed_job() {
   step "a malformed job"
   printf 'Fine\r\n\x1bH:1-2;broken\r\n' >"$work/malformed.txt"
