@@ -32,6 +32,18 @@ expect_state() {
 
 pages_of() { pdfinfo "$1" | awk '/^Pages:/ {print $2}'; }
 
+# Prints on the Tolvane queue; the one PDF that arrives behind it, kept as
+# NAME.pdf.
+print_on_server() {
+  local name=$1 job
+  shift
+  job=$(submit -d TolvaneServer "$@")
+  wait_for_queue TolvaneServer
+  wait_for_queue TolvaneServerPdf
+  expect_state "$job" TolvaneServer completed
+  single_output "$name"
+}
+
 print_chosen_report_type() {
   step "a report by its MIME type on a cups-pdf queue"
   local job pdf
@@ -48,23 +60,15 @@ print_chosen_report_type() {
 
 print_through_tolvane_queue() {
   step "a report on the Tolvane queue, its type left to the scheduler"
-  local job pdf
-  job=$(submit -d TolvaneServer "$sample/sample-report.txt")
-  wait_for_queue TolvaneServer
-  wait_for_queue TolvaneServerPdf
-  expect_state "$job" TolvaneServer completed
-  pdf=$(single_output queue)
+  local pdf
+  pdf=$(print_on_server queue "$sample/sample-report.txt")
   check_against_trace "$pdf" "$sample/sample.trace" "lp -d TolvaneServer, on to TolvaneServerPdf"
 }
 
 print_page_range() {
   step "page-ranges"
-  local job pdf
-  job=$(submit -d TolvaneServer -o page-ranges=2-3 "$sample/sample-report.txt")
-  wait_for_queue TolvaneServer
-  wait_for_queue TolvaneServerPdf
-  expect_state "$job" TolvaneServer completed
-  pdf=$(single_output range)
+  local pdf
+  pdf=$(print_on_server range -o page-ranges=2-3 "$sample/sample-report.txt")
   [ "$(pages_of "$pdf")" = 2 ] || fail "pages 2 to 3 came out as $(pages_of "$pdf") sheets"
   check_against_trace "$pdf" "$sample/pages-2-3.trace" "lp -o page-ranges=2-3"
 }
@@ -72,12 +76,8 @@ print_page_range() {
 # Copies are made once, however many queues the job passes.
 print_copies() {
   step "copies"
-  local job pdf
-  job=$(submit -d TolvaneServer -n 2 "$sample/sample-report.txt")
-  wait_for_queue TolvaneServer
-  wait_for_queue TolvaneServerPdf
-  expect_state "$job" TolvaneServer completed
-  pdf=$(single_output copies)
+  local pdf
+  pdf=$(print_on_server copies -n 2 "$sample/sample-report.txt")
   [ "$(pages_of "$pdf")" = 6 ] || fail "two copies came out as $(pages_of "$pdf") sheets, not 6"
   ok "lp -n 2: two copies of three sheets"
 }
