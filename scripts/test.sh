@@ -20,6 +20,10 @@ for preset in debug release; do
   ctest --preset "$preset" -j "$(nproc)"
 done
 
+# The Debian package and the CUPS print server: installs, prints through a
+# scheduler of its own, removes. Root on Debian only (it skips elsewhere).
+bash scripts/test-package.sh
+
 # The Windows build, cross-built with mingw-w64 and tested under Wine. It
 # installs Debian packages, so it runs where that is possible (root on
 # Debian, as in CI).

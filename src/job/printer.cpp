@@ -1,5 +1,6 @@
 #include "job/printer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "arithmetic.h"
@@ -10,6 +11,35 @@
 #include "tolvane_state.h"
 
 namespace tolvane {
+
+struct TForcedPrinter {
+  bool Set = false;
+  std::string Device;
+  std::string Driver;
+  std::string Port;
+};
+static TForcedPrinter ForcedPrinter;
+
+void ForceJobPrinter(const std::string& device, const std::string& driver,
+                     const std::string& port) {
+  ForcedPrinter = TForcedPrinter{true, device, driver, port};
+}
+
+// A printer's name that does not come from tolvane.ini is cut like one that
+// does.
+static void SetPrinterDevice(const std::string& device) {
+  TPrintState& state = PrintState;
+  size_t length = std::min(device.size(), sizeof state.PrinterDevice - 1);
+  std::memcpy(state.PrinterDevice, device.data(), length);
+  state.PrinterDevice[length] = 0;
+}
+
+static void UseForcedPrinter() {
+  TPrintState& state = PrintState;
+  SetPrinterDevice(ForcedPrinter.Device);
+  state.PrinterDriver = ForcedPrinter.Driver;
+  state.PrinterPort = ForcedPrinter.Port;
+}
 
 // Entries that are missing read as three commas, so every field is empty.
 static const char NoEntry[] = ",,,";
@@ -91,17 +121,23 @@ static std::string PortToOpen(bool forCheck) {
 
 void OpenJobPrinter(bool forCheck) {
   TPrintState& state = PrintState;
-  DWORD length = GetPrivateProfileStringA("preferences", "printer", "", state.PrinterDevice,
-                                          sizeof state.PrinterDevice, ConfigPath.c_str());
-  if (FilledBuffer(length, sizeof state.PrinterDevice))
-    GiveNoPrinter("printer= in " + ConfigPath + " is " +
-                  std::to_string(sizeof state.PrinterDevice - 1) +
-                  " characters or longer and may have been cut");
-  bool configured = state.PrinterDevice[0] != 0;
-  if (configured)
-    ReadConfiguredPrinter();
-  else
-    ReadDefaultPrinter();
+  // The CUPS filter prints to its own output whatever tolvane.ini names.
+  bool configured = false;
+  if (ForcedPrinter.Set) {
+    UseForcedPrinter();
+  } else {
+    DWORD length = GetPrivateProfileStringA("preferences", "printer", "", state.PrinterDevice,
+                                            sizeof state.PrinterDevice, ConfigPath.c_str());
+    if (FilledBuffer(length, sizeof state.PrinterDevice))
+      GiveNoPrinter("printer= in " + ConfigPath + " is " +
+                    std::to_string(sizeof state.PrinterDevice - 1) +
+                    " characters or longer and may have been cut");
+    configured = state.PrinterDevice[0] != 0;
+    if (configured)
+      ReadConfiguredPrinter();
+    else
+      ReadDefaultPrinter();
+  }
   state.PrinterDC = CreateDCA(state.PrinterDriver.c_str(), state.PrinterDevice,
                               PortToOpen(forCheck).c_str(), nullptr);
   if (!state.PrinterDC) {

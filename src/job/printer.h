@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace tolvane {
 
 // Opens the configured printer, or the system's default one, and takes the
@@ -8,5 +10,11 @@ namespace tolvane {
 // For a check, the trace of a TRACE printer goes nowhere, so that looking
 // at the printer writes nothing.
 void OpenJobPrinter(bool forCheck = false);
+
+// Makes the jobs of this run print on this printer whatever tolvane.ini or
+// the system's default names: a program that must deliver its document to
+// one place (the CUPS filter's standard output) sets it before the job.
+void ForceJobPrinter(const std::string& device, const std::string& driver,
+                     const std::string& port);
 
 }  // namespace tolvane

@@ -118,10 +118,11 @@ bool HostTest::FileExists(const std::string& name) const { return fs::exists(Pat
 
 // The child: the job's directory as working directory, a UTF-8 console, no
 // graphical session (warnings go to standard error), the test profile.
-static void StartProgram(const std::string& directory, const std::vector<std::string>& arguments,
-                         int errors, int output,
-                         const std::vector<std::string>& environment = {}) {
+static void StartProgram(const std::string& directory, const std::string& name,
+                         const std::vector<std::string>& arguments, int errors, int output,
+                         int input, const std::vector<std::string>& environment = {}) {
   if (chdir(directory.c_str()) != 0) _exit(127);
+  if (input >= 0) dup2(input, 0);
   for (const std::string& entry : environment) putenv(strdup(entry.c_str()));
   dup2(errors, 2);
   dup2(output, 1);
@@ -129,7 +130,7 @@ static void StartProgram(const std::string& directory, const std::vector<std::st
   setenv("LC_ALL", "C.UTF-8", 1);
   unsetenv("DISPLAY");
   unsetenv("WAYLAND_DISPLAY");
-  std::string program = directory + "/tolvane";
+  std::string program = directory + "/" + name;
   std::vector<char*> argv = {program.data()};
   std::vector<std::string> copies = arguments;
   for (std::string& argument : copies) argv.push_back(argument.data());
@@ -162,7 +163,7 @@ pid_t HostTest::Start(const std::vector<std::string>& arguments,
   int errors = open(PathOf("stderr.txt").c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
   int output = open(PathOf("stdout.txt").c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
   pid_t child = fork();
-  if (child == 0) StartProgram(directory_, arguments, errors, output, environment);
+  if (child == 0) StartProgram(directory_, "tolvane", arguments, errors, output, -1, environment);
   close(errors);
   close(output);
   return child;
@@ -170,15 +171,17 @@ pid_t HostTest::Start(const std::vector<std::string>& arguments,
 
 int HostTest::Wait(pid_t job, int seconds) { return WaitStatus(job, seconds); }
 
-TJobResult HostTest::Run(const std::vector<std::string>& arguments) {
+TJobResult HostTest::Run(const std::vector<std::string>& arguments, const std::string& program) {
   std::error_code ignored;
   fs::remove(PathOf("job.trace"), ignored);
   int errors = open(PathOf("stderr.txt").c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
   int output = open(PathOf("stdout.txt").c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
+  int input = standardInput_.empty() ? -1 : open(PathOf(standardInput_).c_str(), O_RDONLY);
   pid_t child = fork();
-  if (child == 0) StartProgram(directory_, arguments, errors, output);
+  if (child == 0) StartProgram(directory_, program, arguments, errors, output, input);
   close(errors);
   close(output);
+  if (input >= 0) close(input);
   TJobResult result;
   result.ExitCode = WaitForProgram(child);
   result.TraceWritten = FileExists("job.trace");

@@ -32,8 +32,14 @@ class HostTest : public ::testing::Test {
   void WriteSystemProfile(const std::string& text) { WriteFile("system.ini", text); }
 
   // Runs "tolvane arguments..." in the job's directory; the trace is read
-  // from job.trace there.
-  TJobResult Run(const std::vector<std::string>& arguments);
+  // from job.trace there. program names another file of the directory to
+  // start (a link to the program under another name).
+  TJobResult Run(const std::vector<std::string>& arguments,
+                 const std::string& program = "tolvane");
+
+  // A file of the job's directory that the program gets as standard input;
+  // empty: the test's own.
+  std::string standardInput_;
 
   // Starts the program as Run does, with NAME=VALUE entries added to its
   // environment, and returns at once; Wait takes its wait status (or -1
