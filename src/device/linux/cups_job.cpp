@@ -51,8 +51,9 @@ void CancelGuardedJob(TCupsJob* job) { CancelCupsJob(*job); }
 ipp_t* AskAboutJob(http_t* http, int id) {
   static const char* const wanted[] = {"job-state", "job-k-octets"};
   char uri[HTTP_MAX_URI];
-  httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
-                   "/jobs/%d", id);
+  std::string resource = "/jobs/" + std::to_string(id);
+  httpAssembleURI(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
+                  resource.c_str());
   ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
