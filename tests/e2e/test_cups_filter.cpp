@@ -89,7 +89,7 @@ const TFilterCase FilterCases[] = {
     {"a range of text", "copies=2 page-ranges=all", "report.txt", 1, 0,
      "ERROR: the option page-ranges=all is not"},
     {"a malformed number in the report", "", "malformed.txt", 1, 0,
-     "ERROR: '1-2' is not a valid floating point value"},
+     "ESC H runs \"FSIZ:48,1-2\": '1-2' is not a valid floating point value"},
     {"the reason of a failed job", "", "malformed.txt", 1, 0,
      "ERROR: exit code 1: the job failed; nothing was sent to the printer"},
     {"a print file that is not there", "", "absent.txt", 1, 0,

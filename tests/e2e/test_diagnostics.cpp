@@ -389,7 +389,7 @@ TEST_F(Diagnostics, ATerminalSeesProgressAndASummaryOfALongJob) {
   std::string page;
   for (int line = 0; line < 66; line++) page += std::string(80, 'x') + "\n";
   std::string report;
-  for (int sheet = 0; sheet < 1500; sheet++) report += page + "\f";
+  for (int sheet = 0; sheet < 4000; sheet++) report += page + "\f";
   WriteFile("report.txt", report);
   WriteSystemProfile("[windows]\ndevice=T,TRACE,/dev/null\n");
   int terminal = -1, side = -1;
@@ -413,7 +413,7 @@ TEST_F(Diagnostics, ATerminalSeesProgressAndASummaryOfALongJob) {
   EXPECT_TRUE(Contains(seen, "\rtolvane: ")) << seen;
   EXPECT_TRUE(Contains(seen, " sheets printed, ")) << seen;
   EXPECT_TRUE(Contains(seen, " pages read")) << seen;
-  EXPECT_TRUE(Contains(seen, "tolvane: 1500 sheets to TRACE: /dev/null\r\n")) << seen;
+  EXPECT_TRUE(Contains(seen, "tolvane: 4000 sheets to TRACE: /dev/null\r\n")) << seen;
   // Without a terminal, the same job says nothing.
   TJobResult job = Run({"report.txt", "1"});
   EXPECT_EQ(job.ExitCode, 0);

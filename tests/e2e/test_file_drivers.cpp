@@ -142,9 +142,9 @@ TEST_F(FileDrivers, AnOutputThatCannotBeWrittenGivesNoPrinter) {
 // what it wrote had no name yet.
 TEST_F(FileDrivers, AJobKilledHalfWayLeavesNoFile) {
   std::string page;
-  for (int line = 0; line < 60; ++line) page += "a line of a long report, line after line\r\n";
+  for (int line = 0; line < 30; ++line) page += "a line of a long report, line after line\r\n";
   std::string report;
-  for (int sheet = 0; sheet < 3000; ++sheet) report += page + "\f";
+  for (int sheet = 0; sheet < 10000; ++sheet) report += page + "\f";
   WriteFile("report.txt", report);
   WriteFile("out.pdf", "last run's");
   WriteConfiguration("[preferences]\nprinter=Pdf\n");
@@ -155,7 +155,7 @@ TEST_F(FileDrivers, AJobKilledHalfWayLeavesNoFile) {
     execl(PathOf("tolvane").c_str(), "tolvane", "report.txt", "1", static_cast<char*>(nullptr));
     _exit(127);
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
   kill(child, SIGKILL);
   int status = 0;
   waitpid(child, &status, 0);

@@ -11,6 +11,7 @@
 #include "device/device.h"
 #include "device/linux/cups_geometry.h"
 #include "device/linux/cups_job.h"
+#include "device/linux/lazy_graphics.h"
 #include "device/linux/pdf_canvas.h"
 #include "os/linux/cups_scheduler.h"
 
@@ -92,6 +93,7 @@ TCupsJobOptions JobOptions(const TPrinterGeometry& queue, const TPrinterGeometry
 // A queue that does not exist, or that takes no jobs now, is an output that
 // cannot be opened.
 bool CupsOpen(TDeviceContext* dc) {
+  if (!LoadPdfLibraries()) return false;
   std::string printer = "printer '" + dc->Device + "' (driver CUPS): ";
   cups_dest_t* dest = FindCupsDestination(dc->Device);
   if (dest == nullptr) {

@@ -62,8 +62,7 @@ bool OpenDocumentFile(TDeviceContext* dc, TDocumentSurfaceMaker maker) {
   TSheets sheets = NewPagedSheets(dc->Geometry, &DocumentFileOutput, document);
   std::string failure;
   if (!CreateOutputFile(document->File, dc->Port, failure)) {
-    Diagnose("printer '" + dc->Device + "' (driver " + dc->Driver + ", output '" + dc->Port +
-             "'): " + failure);
+    DiagnoseRefusedOutput(dc->Device, dc->Driver, dc->Port, failure);
     sheets.Kind->Release(sheets);
     return false;
   }

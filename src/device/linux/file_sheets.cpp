@@ -148,8 +148,7 @@ bool OpenSheetFiles(TDeviceContext* dc, const TSheetFormat* format) {
   TSheets sheets{&SheetFilesKind, files, format->InPoints};
   std::string failure;
   if (!StartFirstFile(*files, failure)) {
-    Diagnose("printer '" + dc->Device + "' (driver " + dc->Driver + ", output '" + dc->Port +
-             "'): " + failure);
+    DiagnoseRefusedOutput(dc->Device, dc->Driver, dc->Port, failure);
     ReleaseFiles(sheets);
     return false;
   }

@@ -5,6 +5,9 @@ namespace tolvane {
 TLazyLibrary CairoLibrary{"libcairo.so.2", nullptr, false};
 TLazyLibrary FontconfigLibrary{"libfontconfig.so.1", nullptr, false};
 TLazyLibrary FreeTypeLibrary{"libfreetype.so.6", nullptr, false};
+TLazyLibrary HarfBuzzLibrary{"libharfbuzz.so.0", nullptr, false};
+TLazyLibrary HarfBuzzSubsetLibrary{"libharfbuzz-subset.so.0", nullptr, false};
+TLazyLibrary DeflateLibrary{"libdeflate.so.0", nullptr, false};
 
 // FreeType answers 0 for success, so a function of a missing library must
 // never be reached; loading all three before anything is drawn sees to it.
@@ -13,6 +16,14 @@ bool LoadGraphicsLibraries() {
   bool fontconfig = LoadLazyLibrary(FontconfigLibrary);
   bool freetype = LoadLazyLibrary(FreeTypeLibrary);
   return cairo && fontconfig && freetype;
+}
+
+bool LoadPdfLibraries() {
+  bool graphics = LoadGraphicsLibraries();
+  bool harfbuzz = LoadLazyLibrary(HarfBuzzLibrary);
+  bool subset = LoadLazyLibrary(HarfBuzzSubsetLibrary);
+  bool deflate = LoadLazyLibrary(DeflateLibrary);
+  return graphics && harfbuzz && subset && deflate;
 }
 
 }  // namespace tolvane

@@ -9,10 +9,17 @@ namespace tolvane {
 extern TLazyLibrary CairoLibrary;
 extern TLazyLibrary FontconfigLibrary;
 extern TLazyLibrary FreeTypeLibrary;
+extern TLazyLibrary HarfBuzzLibrary;
+extern TLazyLibrary HarfBuzzSubsetLibrary;
+extern TLazyLibrary DeflateLibrary;
 
 // Loads all three. False, after a diagnostic that names the library, when
 // one is missing: the driver then opens no output, as for an output that
 // cannot be created.
 bool LoadGraphicsLibraries();
+
+// The same for the PDF writer: the font libraries (cairo among them, which
+// still holds the faces), HarfBuzz's subsetter and libdeflate.
+bool LoadPdfLibraries();
 
 }  // namespace tolvane

@@ -286,14 +286,19 @@ bool PutInPlace(TOutputFile& file, std::string& failure) {
 
 void DiscardGuardedFile(TOutputFile* file) { DiscardOutputFile(*file); }
 
-// No printer: the reason goes to standard error, and nothing is kept.
+// No printer: nothing is kept, and the caller says why with the printer's
+// name (DiagnoseRefusedOutput).
 bool Refuse(TOutputFile& file, const std::string& failure) {
-  Diagnose(failure);
   DiscardOutputFile(file);
   return false;
 }
 
 }  // namespace
+
+void DiagnoseRefusedOutput(const std::string& device, const std::string& driver,
+                           const std::string& target, const std::string& failure) {
+  Diagnose("printer '" + device + "' (driver " + driver + ", output '" + target + "'): " + failure);
+}
 
 bool CreateOutputFile(TOutputFile& file, const std::string& target, std::string& failure) {
   DiscardOutputFile(file);

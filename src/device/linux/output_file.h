@@ -35,6 +35,10 @@ struct TOutputFile {
 // file's permissions are kept. False, with a reason, when nothing can be
 // written there (no such directory, no permission, the target is a
 // directory). What file held before is discarded first.
+// Says on standard error why the output of a printer cannot be opened.
+void DiagnoseRefusedOutput(const std::string& device, const std::string& driver,
+                           const std::string& target, const std::string& failure);
+
 bool CreateOutputFile(TOutputFile& file, const std::string& target, std::string& failure);
 // Buffered; false once anything failed (the reason is kept for the commit).
 bool WriteOutputFile(TOutputFile& file, const void* data, size_t size);

@@ -1,5 +1,6 @@
 // Driver PDF: the whole document as one PDF file at the port's path, or on
 // standard output for "-".
+#include "device/linux/lazy_graphics.h"
 #include "device/linux/output_file.h"
 #include "device/linux/pdf_canvas.h"
 
@@ -48,9 +49,11 @@ const TPdfOutput PdfFileOutput = {
 // The file is started here, so an output that cannot be written refuses the
 // context at once.
 bool PdfOpen(TDeviceContext* dc) {
+  if (!LoadPdfLibraries()) return false;
   auto* document = new TPdfFile{dc->Port, TOutputFile{}};
   std::string failure;
   if (!CreateOutputFile(document->File, dc->Port, failure)) {
+    DiagnoseRefusedOutput(dc->Device, dc->Driver, dc->Port, failure);
     delete document;
     return false;
   }
