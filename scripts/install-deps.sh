@@ -8,6 +8,8 @@ packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev zlib1g-dev 
 # fonts they draw with, and poppler's tools for the tests that read PDFs.
 packages+=(libcairo2-dev libfontconfig-dev libfreetype-dev libstb-dev fonts-liberation2
            fonts-dejavu-core poppler-utils)
+# The fuzz targets: clang with libFuzzer and the sanitizers' runtimes.
+packages+=(clang-14 libclang-rt-14-dev)
 
 # --windows: also what the Windows build and its tests under Wine need.
 if [ "${1:-}" = "--windows" ]; then
