@@ -20,6 +20,11 @@ for preset in debug release; do
   ctest --preset "$preset" -j "$(nproc)"
 done
 
+# A short run of each fuzz target, about a minute in all (long runs: the
+# README's Fuzzing section).
+echo "== fuzz targets =="
+bash fuzz/run.sh 15
+
 # The Windows build, cross-built with mingw-w64 and tested under Wine. It
 # installs Debian packages, so it runs where that is possible (root on
 # Debian, as in CI).
