@@ -69,19 +69,14 @@ void CheckOutcome(int code) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  EnterScratch(argc, argv);
-  WriteScratchFile("system.ini", SystemProfile);
+  EnterScratch(argc, argv, "system.ini", SystemProfile);
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<std::string_view> sections = SplitSections(data, size);
-  std::string_view first = sections[0];
-  size_t lineEnd = first.find('\n');
-  std::string_view arguments = first.substr(0, lineEnd);
-  std::string_view configuration =
-      lineEnd == std::string_view::npos ? std::string_view() : first.substr(lineEnd + 1);
-  WriteScratchProfile("tolvane.ini", configuration);
+  TInputHead head = CutFirstLine(sections[0]);
+  WriteScratchProfile("tolvane.ini", head.Rest);
   WriteScratchFile("report.txt", sections.size() > 1 ? sections[1] : std::string_view());
   if (sections.size() > 2)
     WriteScratchFile("logo.bmp", sections[2]);
@@ -89,6 +84,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::remove("logo.bmp");
   std::remove("job.trace");
   ResetJob();
-  CheckOutcome(tolvane::TolvaneMain(PageArguments(arguments)));
+  CheckOutcome(tolvane::TolvaneMain(PageArguments(head.Line)));
   return 0;
 }

@@ -21,16 +21,11 @@ const char SystemProfile[] =
 
 // What the job knows of its printer once it has opened it.
 void UsePrinter(tolvane::HDC printer) {
+  using tolvane::GetDeviceCaps;
+  UsePrintableArea(GetDeviceCaps(printer, tolvane::HORZRES), GetDeviceCaps(printer, tolvane::HORZSIZE),
+                   GetDeviceCaps(printer, tolvane::VERTRES), GetDeviceCaps(printer, tolvane::VERTSIZE));
   tolvane::TPrintState& state = tolvane::PrintState;
   state.PrinterDC = printer;
-  state.PageWidth = tolvane::GetDeviceCaps(printer, tolvane::HORZSIZE) * 10;
-  state.PageHeight = tolvane::GetDeviceCaps(printer, tolvane::VERTSIZE) * 10;
-  state.PixelsPerMmX = double(tolvane::GetDeviceCaps(printer, tolvane::HORZRES)) * 10 / state.PageWidth;
-  state.PixelsPerMmY = double(tolvane::GetDeviceCaps(printer, tolvane::VERTRES)) * 10 / state.PageHeight;
-  state.FirstPage = 1;
-  state.LastPage = 32767;
-  state.CurrentPage = 1;
-  state.PageStartPending = 1;
   state.CellHeight = 36;
   state.CellWidth = 24;
   state.LineHeight = 41;
@@ -39,17 +34,13 @@ void UsePrinter(tolvane::HDC printer) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  EnterScratch(argc, argv);
-  WriteScratchFile("system.ini", SystemProfile);
+  EnterScratch(argc, argv, "system.ini", SystemProfile);
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::string_view input(reinterpret_cast<const char*>(data), size);
-  size_t lineEnd = input.find('\n');
-  std::string rectangle(input.substr(0, lineEnd));
-  WriteScratchFile("logo.bmp",
-                   lineEnd == std::string_view::npos ? std::string_view() : input.substr(lineEnd + 1));
+  TInputHead head = CutFirstLine(std::string_view(reinterpret_cast<const char*>(data), size));
+  WriteScratchFile("logo.bmp", head.Rest);
   ResetJob();
   tolvane::HDC printer = tolvane::CreateDCA("PNG", "Logo", "logo.png", nullptr);
   if (!printer) std::abort();
@@ -57,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   tolvane::DOCINFOA info{sizeof(tolvane::DOCINFOA), "Tolvane_drv", nullptr, nullptr, 0};
   tolvane::StartDocA(printer, &info);
   try {
-    tolvane::ExecuteCommand("BITM:logo.bmp," + rectangle);
+    tolvane::ExecuteCommand("BITM:logo.bmp," + std::string(head.Line));
     if (tolvane::PrintState.PageStartPending == 0) tolvane::EndPage(printer);
     tolvane::EndDoc(printer);
   } catch (const tolvane::TJobFailure&) {

@@ -73,11 +73,9 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::string_view input(reinterpret_cast<const char*>(data), size);
-  size_t lineEnd = input.find('\n');
-  TQuestion own = QuestionOf(input.substr(0, lineEnd));
-  WriteScratchProfile("system.ini",
-                      lineEnd == std::string_view::npos ? std::string_view() : input.substr(lineEnd + 1));
+  TInputHead head = CutFirstLine(std::string_view(reinterpret_cast<const char*>(data), size));
+  TQuestion own = QuestionOf(head.Line);
+  WriteScratchProfile("system.ini", head.Rest);
   std::string path = ScratchDir() + "/system.ini";
   const TQuestion questions[] = {
       own,

@@ -29,15 +29,7 @@ const char Configuration[] =
 // The device of the worked examples, without a context: drawing calls are
 // refused, so only the readers and the job's state are exercised.
 void UseExampleDevice() {
-  tolvane::TPrintState& state = tolvane::PrintState;
-  state.PixelsPerMmX = 2400.0 / 203;
-  state.PixelsPerMmY = 3390.0 / 287;
-  state.PageWidth = 2030;
-  state.PageHeight = 2870;
-  state.FirstPage = 1;
-  state.LastPage = 32767;
-  state.CurrentPage = 1;
-  state.PageStartPending = 1;
+  UsePrintableArea(2400, 203, 3390, 287);
   tolvane::ConfigPath = ScratchDir() + "/tolvane.ini";
 }
 
@@ -99,8 +91,7 @@ void RunSequences(std::string_view line) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  EnterScratch(argc, argv);
-  WriteScratchFile("tolvane.ini", Configuration);
+  EnterScratch(argc, argv, "tolvane.ini", Configuration);
   return 0;
 }
 

@@ -132,10 +132,11 @@ void QuietEnvironment() {
 
 }  // namespace
 
-void EnterScratch(int* argc, char*** argv) {
+void EnterScratch(int* argc, char*** argv, const std::string& name, std::string_view text) {
   if (RunningInScratch()) {
     Scratch = std::getenv(ScratchVariable);
     QuietEnvironment();
+    if (!name.empty()) WriteScratchFile(name, text);
     return;
   }
   const char* tmp = std::getenv("TMPDIR");
@@ -165,6 +166,12 @@ void WriteScratchProfile(const std::string& name, std::string_view text) {
   utimensat(AT_FDCWD, (Scratch + "/" + name).c_str(), times, 0);
 }
 
+TInputHead CutFirstLine(std::string_view input) {
+  size_t end = input.find('\n');
+  if (end == std::string_view::npos) return {input, std::string_view()};
+  return {input.substr(0, end), input.substr(end + 1)};
+}
+
 std::vector<std::string_view> SplitSections(const uint8_t* data, size_t size) {
   std::string_view rest(reinterpret_cast<const char*>(data), size);
   std::vector<std::string_view> sections;
@@ -176,6 +183,18 @@ std::vector<std::string_view> SplitSections(const uint8_t* data, size_t size) {
   }
   sections.push_back(rest);
   return sections;
+}
+
+void UsePrintableArea(int horzRes, int horzSize, int vertRes, int vertSize) {
+  tolvane::TPrintState& state = tolvane::PrintState;
+  state.PixelsPerMmX = double(horzRes) / horzSize;
+  state.PixelsPerMmY = double(vertRes) / vertSize;
+  state.PageWidth = horzSize * 10;
+  state.PageHeight = vertSize * 10;
+  state.FirstPage = 1;
+  state.LastPage = 32767;
+  state.CurrentPage = 1;
+  state.PageStartPending = 1;
 }
 
 void ResetJob() {

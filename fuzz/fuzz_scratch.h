@@ -17,8 +17,10 @@
 // first process waits for that child, removes the directory and exits with
 // the child's status; it never returns. Relative paths among the fuzzer's
 // arguments are made absolute first, and crash files go to the directory the
-// fuzzer was started in unless -artifact_prefix says otherwise.
-void EnterScratch(int* argc, char*** argv);
+// fuzzer was started in unless -artifact_prefix says otherwise. A file that
+// every input shares, `name` with `text`, is written there when name is set.
+void EnterScratch(int* argc, char*** argv, const std::string& name = "",
+                  std::string_view text = {});
 
 // The scratch directory (also the current directory) once EnterScratch has
 // returned.
@@ -33,9 +35,21 @@ void WriteScratchFile(const std::string& name, std::string_view bytes);
 // look alike.
 void WriteScratchProfile(const std::string& name, std::string_view text);
 
+// An input's first line (without its LF) and what follows it.
+struct TInputHead {
+  std::string_view Line;
+  std::string_view Rest;
+};
+TInputHead CutFirstLine(std::string_view input);
+
 // The sections of an input, cut at each line "@@@@": a fixed marker that the
 // fuzzer's mutations tend to keep, so that an input stays made of its parts.
 std::vector<std::string_view> SplitSections(const uint8_t* data, size_t size);
+
+// The job's state once its printer is open: a printable area of horzSize by
+// vertSize millimetres in horzRes by vertRes pixels, every page in range,
+// the first one about to begin.
+void UsePrintableArea(int horzRes, int horzSize, int vertRes, int vertSize);
 
 // Puts the job's shared state, the device layer and the field reader back to
 // their values at program start.
