@@ -23,6 +23,10 @@ done
 # The Debian package and the CUPS print server: installs, prints through a
 # scheduler of its own, removes. Root on Debian only (it skips elsewhere).
 bash scripts/test-package.sh
+# A short run of each fuzz target, about a minute in all (long runs: the
+# README's Fuzzing section).
+echo "== fuzz targets =="
+bash fuzz/run.sh 15
 
 # The Windows build, cross-built with mingw-w64 and tested under Wine. It
 # installs Debian packages, so it runs where that is possible (root on
