@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ini_scan.h"
+#include "os/win32.h"
 #include "render/page.h"
 #include "stream/print_stream.h"
 #include "tolvane_state.h"
@@ -54,6 +55,8 @@ void LineRead() {
 // Where the document went, as the user would look for it.
 std::string Destination() {
   const TPrintState& state = PrintState;
+  std::string place = DocumentPlace();
+  if (!place.empty()) return place;
   if (SameIniName(state.PrinterDriver, "CUPS"))
     return "CUPS queue " + std::string(state.PrinterDevice);
   std::string port = state.PrinterPort;

@@ -227,6 +227,12 @@ std::string DescribeFontFace(const std::string& face);
 bool StandardErrorIsTerminal();
 void ShowProgressLine(const std::string& line);
 
+// Where the device put the document, in the words its own tools use (a
+// CUPS job id: "request id TolvaneTest-42"), for the summary of a job; empty
+// where the device names nothing better than its port.
+void NoteDocumentPlace(const std::string& place);
+std::string DocumentPlace();
+
 // Says why something failed or fell back, for a person reading the console:
 // on Linux one line "tolvane: MESSAGE" on standard error, with control bytes
 // masked; on Windows nothing (the host reads only the exit code there, and

@@ -8,6 +8,8 @@
 #include <chrono>
 #include <string>
 
+#include "os/win32.h"
+
 namespace tolvane {
 
 namespace {
@@ -152,6 +154,9 @@ bool FinishCupsJob(TCupsJob& job) {
       FailCupsJob(job, "the scheduler did not accept the job");
     else if (WholeJobReceived(job))
       job.State = TCupsJobState::Finished;
+    if (job.State == TCupsJobState::Finished)
+      NoteDocumentPlace("CUPS queue " + job.Queue + ", request id " + job.Queue + "-" +
+                        std::to_string(job.Id));
     if (job.State == TCupsJobState::Finished) return true;
   }
   CancelCupsJob(job);

@@ -26,4 +26,11 @@ void Diagnose(const std::string& message) {
   std::fflush(stderr);
 }
 
+// Only the summary line reads it; a host never sees it.
+static std::string LastDocumentPlace;
+
+void NoteDocumentPlace(const std::string& place) { LastDocumentPlace = place; }
+
+std::string DocumentPlace() { return LastDocumentPlace; }
+
 }  // namespace tolvane

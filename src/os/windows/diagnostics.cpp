@@ -26,6 +26,10 @@ bool StandardErrorIsTerminal() { return false; }
 
 void ShowProgressLine(const std::string& /*line*/) {}
 
+void NoteDocumentPlace(const std::string& /*place*/) {}
+
+std::string DocumentPlace() { return std::string(); }
+
 // Windows keeps its printers itself; only the default is asked here, by the
 // profile call that a job uses.
 std::vector<TKnownPrinter> ListKnownPrinters(std::string& defaultName,
