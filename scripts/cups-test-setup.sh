@@ -32,20 +32,9 @@ if [ "${1:-}" = "--remove" ]; then
 fi
 
 packages=(cups printer-driver-cups-pdf poppler-utils)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
-    missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "cups-test-setup: installing ${missing[*]}"
-  apt-get update -qq
-  # The package scripts try to reach a scheduler that may not run yet; what
-  # they fail to do is done below.
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" \
-    >/tmp/cups-test-setup-apt.log 2>&1 ||
-    { cat /tmp/cups-test-setup-apt.log >&2; exit 1; }
-fi
+# The package scripts try to reach a scheduler that may not run yet; what
+# they fail to do is done below.
+bash "$(dirname "$0")/install-missing.sh" cups-test-setup "${packages[@]}"
 
 scheduler_runs() { LC_ALL=C lpstat -r 2>/dev/null | grep -q "scheduler is running"; }
 

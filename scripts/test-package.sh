@@ -21,17 +21,7 @@ fi
 
 packages=(lintian dpkg-dev man-db file cups cups-client cups-filters printer-driver-cups-pdf
           poppler-utils python3)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
-    missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "test-package: installing ${missing[*]}"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" \
-    >/tmp/test-package-apt.log 2>&1 || { cat /tmp/test-package-apt.log >&2; exit 1; }
-fi
+bash scripts/install-missing.sh test-package "${packages[@]}"
 
 if dpkg-query -W -f='${Status}' tolvane 2>/dev/null | grep -q "ok installed"; then
   echo "test-package: the package tolvane is installed already; the test installs and" \
