@@ -102,19 +102,7 @@ class CupsStall : public HostTest {
   // document arrives and going on with it after `stall` (never, when the
   // job ends first); the job's wait status.
   int PrintThroughStall(int pages, std::chrono::seconds stall, int seconds) {
-    std::string report;
-    for (int page = 1; page <= pages; ++page) {
-      for (int line = 0; line < 40; ++line)
-        report += "page " + std::to_string(page) + " line " + std::to_string(line) +
-                  " of a report that fills its sheets\n";
-      if (page < pages) report += "\f";
-    }
-    WriteFile("report.txt", report);
-    pid_t job = Start({"report.txt", "1"}, {"CUPS_SERVER=" + Server});
-    // Stopped while the document arrives, not while the job still asks
-    // about the queue (those questions have bounds of a few seconds).
-    for (int tries = 0; tries < 1000 && BytesRead(job) < report.size() / 4; ++tries)
-      std::this_thread::sleep_for(10ms);
+    pid_t job = StartSending(pages);
     kill(Scheduler, SIGSTOP);
     std::thread resume([&] {
       auto until = std::chrono::steady_clock::now() + stall;
@@ -125,6 +113,24 @@ class CupsStall : public HostTest {
     Ended = true;
     resume.join();
     return status;
+  }
+
+  // Starts a job of `pages` sheets and returns once its document arrives,
+  // not while the job still asks about the queue (those questions have
+  // bounds of a few seconds).
+  pid_t StartSending(int pages) {
+    std::string report;
+    for (int page = 1; page <= pages; ++page) {
+      for (int line = 0; line < 40; ++line)
+        report += "page " + std::to_string(page) + " line " + std::to_string(line) +
+                  " of a report that fills its sheets\n";
+      if (page < pages) report += "\f";
+    }
+    WriteFile("report.txt", report);
+    pid_t job = Start({"report.txt", "1"}, {"CUPS_SERVER=" + Server});
+    for (int tries = 0; tries < 1000 && BytesRead(job) < report.size() / 4; ++tries)
+      std::this_thread::sleep_for(10ms);
+    return job;
   }
 
   // How far the job has read: the report is drawn, and its document sent,
@@ -175,6 +181,29 @@ TEST_F(CupsStall, ASchedulerSilentForAMinuteFailsTheJob) {
   EXPECT_EQ(WEXITSTATUS(status), 1);
   EXPECT_LT(std::chrono::steady_clock::now() - started, 120s);
   EXPECT_NE(ReadFile("stderr.txt").find("scheduler"), std::string::npos) << ReadFile("stderr.txt");
+}
+
+// A signal that ends the program while a job is sent cancels the job (it
+// does not wait in the queue for a document that never ends) and ends the
+// program as the signal does, promptly even when the scheduler is stopped.
+TEST_F(CupsStall, ATerminationSignalCancelsTheJob) {
+  for (bool stopped : {false, true}) {
+    SCOPED_TRACE(stopped ? "scheduler stopped" : "scheduler running");
+    pid_t job = StartSending(4000);
+    if (stopped) kill(Scheduler, SIGSTOP);
+    auto signalled = std::chrono::steady_clock::now();
+    kill(job, SIGTERM);
+    int status = Wait(job, 30);
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, 10s);
+    kill(Scheduler, SIGCONT);
+    ASSERT_NE(status, -1) << "the job still ran 30 s after SIGTERM";
+    ASSERT_TRUE(WIFSIGNALED(status)) << ReadFile("stderr.txt");
+    EXPECT_EQ(WTERMSIG(status), SIGTERM);
+    if (!stopped) {
+      EXPECT_EQ(CommandOutput("lpstat -h " + Server + " -W not-completed -o " + StallQueue), "");
+    }
+    CommandOutput("cancel -h " + Server + " -a " + StallQueue);
+  }
 }
 
 }  // namespace

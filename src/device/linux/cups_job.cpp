@@ -8,6 +8,7 @@
 #include <chrono>
 #include <string>
 
+#include "os/linux/termination.h"
 #include "os/win32.h"
 
 namespace tolvane {
@@ -48,6 +49,23 @@ int CreateJob(http_t* http, const std::string& queue, const std::string& title,
 }
 
 void CancelGuardedJob(TCupsJob* job) { CancelCupsJob(*job); }
+
+// The job no longer holds back the signals; one that came meanwhile ends the
+// program now.
+void StopDeferring(TCupsJob& job) {
+  if (!job.Deferring) return;
+  job.Deferring = false;
+  EndDeferredTermination();
+}
+
+// A signal to end the program came while the job was open: the job is
+// cancelled, so that nothing of it prints, and the signal has its way.
+bool Interrupted(TCupsJob& job) {
+  if (!TerminationRequested()) return false;
+  FailCupsJob(job, "the program was ended by a signal");
+  CancelCupsJob(job);  // ends the deferral, and with it the program
+  return true;
+}
 
 // The job's attributes as the scheduler has them now, or null.
 ipp_t* AskAboutJob(http_t* http, int id) {
@@ -107,19 +125,24 @@ bool WholeJobReceived(TCupsJob& job) {
 bool StartCupsJob(TCupsJob& job, const std::string& queue, const std::string& title,
                   const TCupsJobOptions& options) {
   if (job.State != TCupsJobState::None) return false;
+  job.Deferring = true;
+  DeferTermination();
   if (!ConnectForJob(job.Connection, JobSilence)) {
     job.Failure = "the CUPS scheduler cannot be reached";
+    StopDeferring(job);
     return false;
   }
   int id = CreateJob(job.Connection.Http, queue, title, options);
   if (id == 0) {
     FailCupsJob(job, ("the queue " + queue + " took no job").c_str());
     CloseCupsConnection(job.Connection);
+    StopDeferring(job);
     return false;
   }
   job.Queue = queue;
   job.Id = id;
   job.State = TCupsJobState::Writing;
+  if (Interrupted(job)) return false;
   if (cupsStartDocument(job.Connection.Http, queue.c_str(), id, title.c_str(), CUPS_FORMAT_PDF,
                         1) != HTTP_STATUS_CONTINUE) {
     // The job exists but will never have its document.
@@ -133,11 +156,12 @@ bool StartCupsJob(TCupsJob& job, const std::string& queue, const std::string& ti
 // libcups may drop buffered data whose sending timed out and still answer
 // that all is well; the connection's error is what tells.
 bool WriteCupsJob(TCupsJob& job, const void* data, size_t size) {
-  if (job.State != TCupsJobState::Writing) return false;
+  if (job.State != TCupsJobState::Writing || Interrupted(job)) return false;
   if (size == 0) return true;
   if (cupsWriteRequestData(job.Connection.Http, static_cast<const char*>(data), size) !=
           HTTP_STATUS_CONTINUE ||
       httpError(job.Connection.Http) != 0) {
+    if (Interrupted(job)) return false;
     FailCupsJob(job, "the scheduler took no more of the document");
     return false;
   }
@@ -146,6 +170,7 @@ bool WriteCupsJob(TCupsJob& job, const void* data, size_t size) {
 }
 
 bool FinishCupsJob(TCupsJob& job) {
+  if (Interrupted(job)) return false;
   if (job.State == TCupsJobState::Writing) {
     bool sent = httpFlushWrite(job.Connection.Http) >= 0 && httpError(job.Connection.Http) == 0;
     ipp_status_t status = cupsFinishDocument(job.Connection.Http, job.Queue.c_str());
@@ -157,14 +182,20 @@ bool FinishCupsJob(TCupsJob& job) {
     if (job.State == TCupsJobState::Finished)
       NoteDocumentPlace("CUPS queue " + job.Queue + ", request id " + job.Queue + "-" +
                         std::to_string(job.Id));
-    if (job.State == TCupsJobState::Finished) return true;
+    if (job.State == TCupsJobState::Finished) {
+      StopDeferring(job);
+      return true;
+    }
   }
   CancelCupsJob(job);
   return false;
 }
 
 void CancelCupsJob(TCupsJob& job) {
-  if (!CupsJobOpen(job)) return;
+  if (!CupsJobOpen(job)) {
+    StopDeferring(job);
+    return;
+  }
   // The document's request cannot be ended early on its own connection:
   // dropping the connection abandons it, and another one cancels the job.
   CloseCupsConnection(job.Connection);
@@ -173,6 +204,7 @@ void CancelCupsJob(TCupsJob& job) {
   if (ConnectForQuestions(asking, CancelTime))
     cupsCancelJob2(asking.Http, job.Queue.c_str(), job.Id, 0);
   CloseCupsConnection(asking);
+  StopDeferring(job);
 }
 
 bool CupsJobOpen(const TCupsJob& job) {

@@ -25,6 +25,9 @@ struct TCupsJob {
   int Id = 0;
   size_t Sent = 0;  // bytes of the document handed to the connection
   TCupsJobState State = TCupsJobState::None;
+  // From its start to its end the job holds back the signals that end the
+  // program, so that one of them cancels it rather than leaving it waiting.
+  bool Deferring = false;
   // Open from the start to the end of the document: the document is one
   // request whose data keeps the connection busy until it ends.
   TCupsConnection Connection;

@@ -13,21 +13,19 @@
 #include <set>
 #include <vector>
 
+#include "os/linux/termination.h"
+
 namespace tolvane {
 
 namespace {
 
 const char HiddenMark[] = ".tolvane.";
-const int TerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 // Never freed: a signal may come while the process exits.
 std::vector<std::string>& HiddenNames() {
   static std::vector<std::string>* names = new std::vector<std::string>();
   return *names;
 }
-
-int HoldDepth = 0;
-sigset_t MaskBeforeHold;
 
 // The host's name up to its first dot: a name of a file may hold no more.
 std::string HostName() {
@@ -41,25 +39,10 @@ void RemoveHiddenNamesAtExit() {
   HiddenNames().clear();
 }
 
-// The list is changed only while these signals are held, so the handler
-// finds it whole. unlink is safe in a handler.
-void RemoveHiddenNamesOnSignal(int number) {
+// The list is changed only while the termination signals are held, so the
+// handler finds it whole. unlink is safe in a handler.
+void RemoveHiddenNamesOnSignal() {
   for (const std::string& name : HiddenNames()) unlink(name.c_str());
-  signal(number, SIG_DFL);
-  raise(number);  // delivered when the handler returns: the signal's own end
-}
-
-// A host program that ignores a signal keeps it ignored.
-void CatchTerminationSignals() {
-  for (int number : TerminationSignals) {
-    struct sigaction old;
-    if (sigaction(number, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
-    struct sigaction action = {};
-    action.sa_handler = RemoveHiddenNamesOnSignal;
-    sigemptyset(&action.sa_mask);
-    for (int other : TerminationSignals) sigaddset(&action.sa_mask, other);
-    sigaction(number, &action, nullptr);
-  }
 }
 
 void PrepareCleanup() {
@@ -67,7 +50,7 @@ void PrepareCleanup() {
   if (prepared) return;
   prepared = true;
   std::atexit(RemoveHiddenNamesAtExit);
-  CatchTerminationSignals();
+  CleanUpOnTermination(RemoveHiddenNamesOnSignal);
 }
 
 // The process that made a hidden name, when it was one of this host.
@@ -128,19 +111,6 @@ void ForgetHiddenFile(const std::string& name) {
 }
 
 size_t HiddenFileCount() { return HiddenNames().size(); }
-
-void HoldTermination() {
-  if (HoldDepth++ > 0) return;
-  sigset_t held;
-  sigemptyset(&held);
-  for (int number : TerminationSignals) sigaddset(&held, number);
-  sigprocmask(SIG_BLOCK, &held, &MaskBeforeHold);
-}
-
-void ReleaseTermination() {
-  if (HoldDepth == 0 || --HoldDepth > 0) return;
-  sigprocmask(SIG_SETMASK, &MaskBeforeHold, nullptr);
-}
 
 void RemoveStaleHiddenFiles(const std::string& directory) {
   static std::set<std::string> cleaned;

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <string>
 
+#include "os/linux/termination.h"
+
 namespace tolvane {
 
 // The directory part of a path ("." for none) and its last part.
@@ -22,12 +24,6 @@ std::string HiddenNameFor(const std::string& target);
 void RememberHiddenFile(const std::string& name);
 void ForgetHiddenFile(const std::string& name);
 size_t HiddenFileCount();
-
-// Holds back SIGTERM, SIGINT and SIGHUP while files change their names
-// together, so that they cut no group of renames in half; held signals
-// arrive at the release. Holds nest.
-void HoldTermination();
-void ReleaseTermination();
 
 // Removes the hidden files in directory that a process of this host left
 // when it was killed, once per directory and run.

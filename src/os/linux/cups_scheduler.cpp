@@ -1,6 +1,7 @@
 // Connections to the CUPS scheduler with bounded waits, and the destinations
 // read once per run.
 #include "os/linux/cups_scheduler.h"
+#include "os/linux/termination.h"
 
 #include <cups/cups.h>
 
@@ -38,6 +39,9 @@ constexpr milliseconds JobStep{1000};
 int KeepWaiting(http_t* /*http*/, void* data) {
   auto* connection = static_cast<TCupsConnection*>(data);
   if (connection->Overall) return Clock::now() < connection->Deadline ? 1 : 0;
+  // A job's wait gives way to a signal that ends the program, so that the
+  // job is cancelled at once.
+  if (TerminationRequested()) return 0;
   connection->Silent += connection->Step;
   return connection->Silent < connection->Silence ? 1 : 0;
 }
