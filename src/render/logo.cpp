@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <new>
 
-#include "render/dib_layout.h"
+#include "os/dib_layout.h"
 #include "render/logo_report.h"
 #include "render/page.h"
 #include "render/units.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "job/command_line.h"
+#include "os/command_line.h"
 
 using namespace tolvane;
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "render/dib_layout.h"
+#include "os/dib_layout.h"
 
 using namespace tolvane;
 

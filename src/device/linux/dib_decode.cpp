@@ -14,7 +14,7 @@
 #include <cstring>
 
 #include "os/win32.h"
-#include "render/dib_layout.h"
+#include "os/dib_layout.h"
 
 namespace tolvane {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "device/device.h"
-#include "render/dib_layout.h"
+#include "os/dib_layout.h"
 #include "os/windows/windows_api.h"
 
 namespace tolvane {

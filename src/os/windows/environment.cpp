@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "job/command_line.h"
+#include "os/command_line.h"
 #include "os/win32.h"
 #include "os/windows/windows_api.h"
 

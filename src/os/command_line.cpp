@@ -1,4 +1,4 @@
-#include "job/command_line.h"
+#include "os/command_line.h"
 
 namespace tolvane {
 

@@ -1,4 +1,4 @@
-#include "render/dib_layout.h"
+#include "os/dib_layout.h"
 
 #include "os/win32.h"
 
