@@ -1,0 +1,198 @@
+// The PostScript that the program writes itself: Ghostscript runs every
+// kind of sheet without an error, the document's structure is what print
+// spoolers read, sheets look as the PDF of the same job (whose glyphs sit
+// where the trace says), text survives the conversion to PDF, and an
+// output that fails fails the job.
+#include <algorithm>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+
+#include "file_drivers.h"
+
+namespace {
+
+using namespace file_drivers;
+
+class PsOutput : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    for (const char* tool : {"gs", "ps2pdf", "pdftotext", "iconv"})
+      if (!HaveTool(tool)) GTEST_FAIL() << tool << " is missing: run scripts/install-deps.sh";
+    WriteFile("logo.bmp", Example("logo.bmp"));
+  }
+
+  // Prints report on printer with the geometry and the preferences of
+  // settings; the job's result.
+  TJobResult Print(const std::string& printer, const std::string& report,
+                   const std::string& geometry, const std::string& settings = "") {
+    WriteFile("report.txt", report);
+    WriteSystemProfile(Profile(geometry));
+    WriteConfiguration("[preferences]\nfont=Courier New\nprinter=" + printer + "\n" + settings +
+                       "[sequences]\nB=BOLD:1\nN=BOLD:0\nR=VERT:1\nU=VERT:0\nG=BITM:logo.bmp\n");
+    return Run({"report.txt", "1"});
+  }
+};
+
+// Counts the places where pattern occurs in text.
+size_t Count(const std::string& text, const std::string& pattern) {
+  size_t count = 0;
+  for (size_t at = text.find(pattern); at != std::string::npos; at = text.find(pattern, at + 1))
+    ++count;
+  return count;
+}
+
+std::string ManyPages(int pages) {
+  std::string report;
+  for (int page = 0; page < pages; ++page)
+    report += "page " + std::to_string(page + 1) + " \x1b" "Bbold\x1bN\r\n\f";
+  return report;
+}
+
+TEST_F(PsOutput, GhostscriptRunsEverySheetAndSpoolersFindTheirWay) {
+  const std::string logo = "\x1bG:100,100,300,200;";
+  struct Case {
+    const char* why;
+    std::string report, geometry;
+    int sheets;
+    size_t fonts, images;
+  } cases[] = {
+      {"upright", "ABC abc\r\n", "", 1, 1, 0},
+      {"turned", "\x1bR" "turned text\r\n\x1bUupright\r\n", "", 1, 1, 0},
+      {"bold", "\x1b" "Bbold\x1bN regular\r\n", "", 1, 2, 0},
+      {"a logo on every sheet, defined once",
+       logo + "one\r\n\f" + logo + "two\r\n\f" + logo + "three\r\n", "resolution=150\n", 3, 1, 1},
+      {"margins and a line across them", std::string(120, 'x') + "\r\n", "margins=20\n", 1, 1, 0},
+      {"many pages", ManyPages(300), "resolution=300\n", 300, 2, 0},
+      {"code page 1250", "\xe1rv\xedzt\xfbr\xf5 \x8a\x8e\r\n", "codepage=1250\n", 1, 1, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    TJobResult job = Print("Ps", c.report, c.geometry);
+    ASSERT_EQ(job.ExitCode, 0) << job.Errors;
+    EXPECT_EQ(job.Errors, "");
+    EXPECT_EQ(Capture("gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=nullpage '" + PathOf("out.ps") +
+                      "' 2>&1; echo \"exit $?\""),
+              "exit 0\n");
+    std::string ps = ReadFile("out.ps");
+    EXPECT_EQ(ps.rfind("%!PS-Adobe-3.0\n%%Title: Tolvane_drv\n", 0), 0u);
+    EXPECT_NE(ps.find("\n%%LanguageLevel: 3\n"), std::string::npos);
+    EXPECT_EQ(ps.substr(ps.size() - 6), "%%EOF\n");
+    std::string sheets = std::to_string(c.sheets);
+    EXPECT_NE(ps.find("\n%%Trailer\n%%Pages: " + sheets + "\n"), std::string::npos);
+    EXPECT_NE(ps.find("\n%%Page: " + sheets + " " + sheets + "\n"), std::string::npos);
+    EXPECT_EQ(Count(ps, "\n%%Page: "), size_t(c.sheets));
+    EXPECT_EQ(Count(ps, "\nsave P\n"), size_t(c.sheets));
+    EXPECT_EQ(Count(ps, "\nrestore showpage end\n"), size_t(c.sheets));
+    EXPECT_EQ(Count(ps, "\n%%BeginResource: font "), c.fonts);
+    EXPECT_EQ(Count(ps, "] 3 R\n"), c.images);
+    // Seven bits, lines a spooler reads whole, no data line that passes for
+    // a comment.
+    std::istringstream lines(ps);
+    std::string line;
+    bool comments = true;
+    while (std::getline(lines, line)) {
+      ASSERT_LE(line.size(), 255u);
+      for (unsigned char ch : line) ASSERT_LT(ch, 0x80);
+      if (line == "%%EndComments") comments = false;
+      if (!comments && line.rfind("%", 0) == 0) {
+        ASSERT_EQ(line.rfind("%%", 0), 0u) << line;
+      }
+    }
+  }
+}
+
+// Both documents rendered by Ghostscript at the printer's resolution: the
+// PDF's glyphs sit where the trace says (FilePictures), so a glyph of the
+// PostScript a pixel away from its place would show.
+TEST_F(PsOutput, SheetsLookAsThePdfOfTheSameJob) {
+  std::string report =
+      "\x1bG:100,100,300,200;A B C D\r\n  i j k\r\n\x1b" "Bx y z\x1bN\r\n\t\xe9 \xc1 \xf6\r\n"
+      "\f\x1bR" "P Q R S\r\n\x1b" "BK L\x1bN M\r\n";
+  const char* geometries[] = {"resolution=150\nmargins=7\n",
+                              "paper=Letter\nresolution=100\nmargins=6.35,4.2,6.35,4.2\n",
+                              "paper=A5\nresolution=150x100\nmargins=3\n"};
+  for (const char* geometry : geometries) {
+    SCOPED_TRACE(geometry);
+    for (const char* printer : {"Pdf", "Ps"}) {
+      TJobResult job = Print(printer, report, geometry, "leftmargin=12\nuppermargin=9\n");
+      ASSERT_EQ(job.ExitCode, 0) << job.Errors;
+      std::string file = std::string(printer) == "Pdf" ? "out.pdf" : "out.ps";
+      ASSERT_EQ(std::system(("gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=png16m -r100 "
+                             "-dTextAlphaBits=4 -dGraphicsAlphaBits=4 -o '" + PathOf(printer) +
+                             "-%d.png' '" + PathOf(file) + "'").c_str()),
+                0);
+    }
+    for (const char* sheet : {"-1.png", "-2.png"}) {
+      TPicture pdf = LoadPicture(PathOf(std::string("Pdf") + sheet));
+      TPicture ps = LoadPicture(PathOf(std::string("Ps") + sheet));
+      ASSERT_GT(pdf.Width, 0);
+      // The two ways of reading the sheet's size may round it apart by a
+      // pixel; the sheets' bottom-left corners are where both measure from.
+      ASSERT_LE(std::abs(ps.Width - pdf.Width), 1);
+      ASSERT_LE(std::abs(ps.Height - pdf.Height), 1);
+      int width = std::min(ps.Width, pdf.Width), height = std::min(ps.Height, pdf.Height);
+      size_t differing = 0;
+      for (int row = 1; row <= height; ++row)
+        for (int value = 0; value < width * 3; ++value) {
+          int a = pdf.Rgb[size_t(pdf.Height - row) * pdf.Width * 3 + value];
+          int b = ps.Rgb[size_t(ps.Height - row) * ps.Width * 3 + value];
+          differing += std::abs(a - b) > 64;
+        }
+      EXPECT_LE(differing, 30u) << sheet;
+    }
+  }
+}
+
+TEST_F(PsOutput, TextExtractsAsTheCodePagesCharactersAfterConversion) {
+  struct Case {
+    const char* codePage;
+    const char* text;
+  } cases[] = {
+      {"1250", "SZ\xc1MLA \xe1rv\xedzt\xfbr\xf5 t\xfck\xf6rf\xfar\xf3g\xe9p\r\n"
+               "\x8a\x8e\x9a\x9e \xc8\xe8 \xd8\xf8 \xa3\xb3 \x80 100\r\n"},
+      {"1252", "Caf\xe9 cr\xe8me \x80 \x93" "quoted\x94 \xbd \xdf\r\n"},
+      {"437", "\x82t\x82 \x9b \xe1 \x84\x94\x81\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("code page ") + c.codePage);
+    TJobResult job = Print("Ps", c.text, std::string("codepage=") + c.codePage + "\n");
+    ASSERT_EQ(job.ExitCode, 0) << job.Errors;
+    ASSERT_EQ(std::system(("ps2pdf '" + PathOf("out.ps") + "' '" + PathOf("converted.pdf") + "'")
+                              .c_str()),
+              0);
+    std::string expected = Capture("printf '%s' '" + std::string(c.text) +
+                                   "' | tr -d '\\r' | iconv -f CP" + c.codePage + " -t UTF-8");
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(Capture("pdftotext -enc UTF-8 '" + PathOf("converted.pdf") + "' -"),
+              expected + "\n\f");
+  }
+}
+
+TEST_F(PsOutput, WhereTheDocumentGoes) {
+  struct Case {
+    const char* port;
+    int exitCode;
+    const char* says;  // on standard error
+    bool onStandardOutput;
+  } cases[] = {
+      {"/dev/full", 1, "No space left on device", false},
+      {"-", 0, "", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.port);
+    WriteSystemProfile(std::string("[windows]\ndevice=Ps,PS,") + c.port + "\n");
+    WriteConfiguration("[preferences]\nfont=Courier New\n");
+    WriteFile("report.txt", ManyPages(40));
+    TJobResult job = Run({"report.txt", "1"});
+    EXPECT_EQ(job.ExitCode, c.exitCode);
+    EXPECT_NE(job.Errors.find(c.says), std::string::npos) << job.Errors;
+    EXPECT_EQ(job.Output.rfind("%!PS-Adobe-3.0\n", 0) == 0, c.onStandardOutput);
+    if (c.onStandardOutput) {
+      EXPECT_EQ(job.Output.substr(job.Output.size() - 6), "%%EOF\n");
+    }
+  }
+}
+
+}  // namespace
