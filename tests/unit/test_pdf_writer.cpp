@@ -14,6 +14,7 @@
 #include "device/device.h"
 #include "device/linux/cairo_fonts.h"
 #include "device/linux/pdf_canvas.h"
+#include "device/linux/pdf_format.h"
 #include "device/linux/pdf_sfnt.h"
 #include "device/linux/pdf_writer.h"
 #include "tolvane_state.h"
@@ -140,14 +141,15 @@ const TPdfOutput RecordingOutput = {
 struct TRecordedContext {
   TDeviceContext Dc{};
   TRecord Record;
-  TRecordedContext() {
+  explicit TRecordedContext(const TPdfFormat* format = &PdfDocumentFormat,
+                            int bkMode = TRANSPARENT) {
     Dc.Geometry.PaperWidthMicro = 210000;
     Dc.Geometry.PaperHeightMicro = 297000;
     Dc.Geometry.DpiX = Dc.Geometry.DpiY = 300;
     Dc.Geometry.CodePage = 1252;
     Dc.SelectedFont = StockFont();
-    Dc.BkMode = TRANSPARENT;
-    AttachPdfCanvas(&Dc, &RecordingOutput, &Record);
+    Dc.BkMode = bkMode;
+    AttachPdfCanvas(&Dc, &RecordingOutput, &Record, format);
   }
   ~TRecordedContext() {
     if (Dc.Data) PdfClose(&Dc);
@@ -224,6 +226,48 @@ TEST(PdfWriter, DocumentsEndWhereTheirOutputTakesThem) {
       EXPECT_GE(context.Record.Discards, 1);
     }
   }
+}
+
+// The same course in PostScript, each sheet's cells painted white first
+// where the background is opaque: what reaches the output runs in
+// Ghostscript.
+TEST(PdfWriter, PostScriptDocumentsRunWhateverTheBackground) {
+  struct Case {
+    const char* why;
+    int bkMode;
+    bool failWrites;
+    const char* failure;
+  } cases[] = {
+      {"transparent", TRANSPARENT, false, ""},
+      {"opaque", OPAQUE, false, ""},
+      {"writes fail", OPAQUE, true, "the disk is full"},
+  };
+  std::string path = testing::TempDir() + "tolvane-recorded.ps";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    TRecordedContext context(&PsDocumentFormat, c.bkMode);
+    context.Record.FailWrites = c.failWrites;
+    context.StartDoc();
+    std::string failure = FailureOf([&] {
+      context.Sheet("one");
+      context.Sheet("two");
+      context.EndDoc();
+    });
+    if (context.Dc.InDocument) PdfAbortDoc(&context.Dc);
+    EXPECT_EQ(failure, c.failure);
+    if (c.failWrites) continue;
+    std::ofstream(path, std::ios::binary) << context.Record.Bytes;
+    std::string command = "gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=nullpage '" + path + "' 2>&1";
+    std::string said;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+      char chunk[512];
+      while (size_t got = std::fread(chunk, 1, sizeof chunk, pipe)) said.append(chunk, got);
+      EXPECT_EQ(pclose(pipe), 0) << said;
+    }
+    EXPECT_EQ(said, "");
+    EXPECT_NE(context.Record.Bytes.find("\n%%Pages: 2\n"), std::string::npos);
+  }
+  std::remove(path.c_str());
 }
 
 }  // namespace
