@@ -228,43 +228,24 @@ TEST(PdfWriter, DocumentsEndWhereTheirOutputTakesThem) {
   }
 }
 
-// The same course in PostScript, each sheet's cells painted white first
-// where the background is opaque: what reaches the output runs in
-// Ghostscript.
+// A PostScript document on the same output, each sheet's cells painted
+// white first where the background is opaque: Ghostscript runs it.
 TEST(PdfWriter, PostScriptDocumentsRunWhateverTheBackground) {
-  struct Case {
-    const char* why;
-    int bkMode;
-    bool failWrites;
-    const char* failure;
-  } cases[] = {
-      {"transparent", TRANSPARENT, false, ""},
-      {"opaque", OPAQUE, false, ""},
-      {"writes fail", OPAQUE, true, "the disk is full"},
-  };
   std::string path = testing::TempDir() + "tolvane-recorded.ps";
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.why);
-    TRecordedContext context(&PsDocumentFormat, c.bkMode);
-    context.Record.FailWrites = c.failWrites;
+  for (int bkMode : {TRANSPARENT, OPAQUE}) {
+    TRecordedContext context(&PsDocumentFormat, bkMode);
     context.StartDoc();
-    std::string failure = FailureOf([&] {
-      context.Sheet("one");
-      context.Sheet("two");
-      context.EndDoc();
-    });
-    if (context.Dc.InDocument) PdfAbortDoc(&context.Dc);
-    EXPECT_EQ(failure, c.failure);
-    if (c.failWrites) continue;
+    context.Sheet("one");
+    context.Sheet("two");
+    context.EndDoc();
     std::ofstream(path, std::ios::binary) << context.Record.Bytes;
     std::string command = "gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=nullpage '" + path + "' 2>&1";
-    std::string said;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-      char chunk[512];
-      while (size_t got = std::fread(chunk, 1, sizeof chunk, pipe)) said.append(chunk, got);
-      EXPECT_EQ(pclose(pipe), 0) << said;
-    }
-    EXPECT_EQ(said, "");
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char said[512] = "";
+    size_t got = std::fread(said, 1, sizeof said - 1, pipe);
+    EXPECT_EQ(pclose(pipe), 0) << said;
+    EXPECT_EQ(got, 0u) << bkMode << ": " << said;
     EXPECT_NE(context.Record.Bytes.find("\n%%Pages: 2\n"), std::string::npos);
   }
   std::remove(path.c_str());
