@@ -5,6 +5,7 @@
 // sheet is written when it ends; the fonts and images that it is the first
 // to draw are defined before it in global VM, so that they outlast its
 // restore and serve every later sheet.
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -97,10 +98,18 @@ void AddPsFont(TPdfDocument& document, TPdfFont& font, const TPdfTextFont& drawn
   if (!name.empty()) ps.Fonts.push_back(name);
 }
 
+// Data as the decoding filters of the prolog read it. A document that
+// cannot be compressed (no memory for the compressor) cannot be written.
+std::string_view Packed(TPdfDocument& document, std::string_view data) {
+  std::string_view packed = Deflate(document.Writer, data);
+  if (packed.empty()) document.Writer.Failed = true;
+  return packed;
+}
+
 // The pixels compressed, in strings that a procedure hands to the image's
 // FlateDecode filter one after the other.
 void AddPsImage(TPdfDocument& document, TPdfImage& image, std::string_view rgb) {
-  std::string_view packed = Deflate(document.Writer, rgb);
+  std::string_view packed = Packed(document, rgb);
   std::string& text = PsDocument(document).Resources;
   text += "/Im";
   AppendInteger(text, image.Name);
@@ -130,7 +139,7 @@ void WritePsSheet(TPdfDocument& document, const std::string& content) {
     ps.Resources.clear();
   }
   text += "%%EndPageSetup\nsave P\n";
-  AppendAscii85(text, Deflate(document.Writer, content));
+  AppendAscii85(text, Packed(document, content));
   text += "\nrestore showpage end\n%%PageTrailer\n";
   WriteBytes(document.Writer, text);
 }
