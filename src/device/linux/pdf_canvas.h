@@ -1,15 +1,15 @@
 // The drawing core of the backends that write documents of their own (the
 // PDF file driver, the PDF that CUPS jobs stream, the PostScript file
-// driver): device pixels onto the
-// sheet with (0,0) at the printable area's top-left corner, fonts as the
-// graphics device interface sizes them, each line's glyphs one run of
-// text, bitmaps as images embedded once, every sheet written as it ends.
+// driver): device pixels onto the sheet with (0,0) at the printable area's
+// top-left corner, fonts as the graphics device interface sizes them, each
+// line's glyphs one run of text, bitmaps as images embedded once, every
+// sheet written as it ends.
 //
 // A backend supplies where the bytes go (a TPdfOutput) and the document's
-// format (a TPdfFormat, pdf_format.h) and takes the rest from here. Failures of the output surface at EndPage and EndDoc as a
-// TJobFailure, so that the job ends with its failure code and aborts the
-// document rather than reporting a report as printed that never reached
-// its output.
+// format (a TPdfFormat, pdf_format.h) and takes the rest from here.
+// Failures of the output surface at EndPage and EndDoc as a TJobFailure,
+// so that the job ends with its failure code and aborts the document
+// rather than reporting a report as printed that never reached its output.
 #pragma once
 
 #include <cstddef>
