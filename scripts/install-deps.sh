@@ -11,6 +11,8 @@ packages+=(libcairo2-dev libfontconfig-dev libfreetype-dev libstb-dev fonts-libe
 # The PDF writer: HarfBuzz's subsetter and libdeflate; qpdf checks the PDFs
 # that the tests write.
 packages+=(libharfbuzz-dev libdeflate-dev qpdf)
+# Ghostscript runs the PostScript that the tests write, and converts it to PDF.
+packages+=(ghostscript)
 # The fuzz targets: clang with libFuzzer and the sanitizers' runtimes.
 packages+=(clang-14 libclang-rt-14-dev)
 

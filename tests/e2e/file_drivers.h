@@ -98,6 +98,16 @@ inline std::string QpdfProblems(const std::string& pdf) {
   return report.find("\nexit 0\n") != std::string::npos ? "" : report;
 }
 
+// While it lives, fontconfig in the jobs that follow knows no font but
+// Liberation Mono's regular face, copied into directory: a family without a
+// bold face.
+struct TOnlyRegularFace {
+  explicit TOnlyRegularFace(const std::string& directory);
+  ~TOnlyRegularFace();
+  std::string Saved;  // FONTCONFIG_FILE before
+  bool Made = false;  // the face was found and copied
+};
+
 // A picture's pixels, red, green and blue.
 struct TPicture {
   int Width = 0, Height = 0;

@@ -14,6 +14,7 @@
 #include "device/device.h"
 #include "device/linux/cairo_fonts.h"
 #include "device/linux/pdf_canvas.h"
+#include "device/linux/pdf_format.h"
 #include "device/linux/pdf_sfnt.h"
 #include "device/linux/pdf_writer.h"
 #include "tolvane_state.h"
@@ -140,14 +141,15 @@ const TPdfOutput RecordingOutput = {
 struct TRecordedContext {
   TDeviceContext Dc{};
   TRecord Record;
-  TRecordedContext() {
+  explicit TRecordedContext(const TPdfFormat* format = &PdfDocumentFormat,
+                            int bkMode = TRANSPARENT) {
     Dc.Geometry.PaperWidthMicro = 210000;
     Dc.Geometry.PaperHeightMicro = 297000;
     Dc.Geometry.DpiX = Dc.Geometry.DpiY = 300;
     Dc.Geometry.CodePage = 1252;
     Dc.SelectedFont = StockFont();
-    Dc.BkMode = TRANSPARENT;
-    AttachPdfCanvas(&Dc, &RecordingOutput, &Record);
+    Dc.BkMode = bkMode;
+    AttachPdfCanvas(&Dc, &RecordingOutput, &Record, format);
   }
   ~TRecordedContext() {
     if (Dc.Data) PdfClose(&Dc);
@@ -224,6 +226,29 @@ TEST(PdfWriter, DocumentsEndWhereTheirOutputTakesThem) {
       EXPECT_GE(context.Record.Discards, 1);
     }
   }
+}
+
+// A PostScript document on the same output, each sheet's cells painted
+// white first where the background is opaque: Ghostscript runs it.
+TEST(PdfWriter, PostScriptDocumentsRunWhateverTheBackground) {
+  std::string path = testing::TempDir() + "tolvane-recorded.ps";
+  for (int bkMode : {TRANSPARENT, OPAQUE}) {
+    TRecordedContext context(&PsDocumentFormat, bkMode);
+    context.StartDoc();
+    context.Sheet("one");
+    context.Sheet("two");
+    context.EndDoc();
+    std::ofstream(path, std::ios::binary) << context.Record.Bytes;
+    std::string command = "gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=nullpage '" + path + "' 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char said[512] = "";
+    size_t got = std::fread(said, 1, sizeof said - 1, pipe);
+    EXPECT_EQ(pclose(pipe), 0) << said;
+    EXPECT_EQ(got, 0u) << bkMode << ": " << said;
+    EXPECT_NE(context.Record.Bytes.find("\n%%Pages: 2\n"), std::string::npos);
+  }
+  std::remove(path.c_str());
 }
 
 }  // namespace

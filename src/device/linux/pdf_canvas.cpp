@@ -7,9 +7,7 @@
 
 #include "device/linux/cairo_device.h"
 #include "device/linux/dib_decode.h"
-#include "device/linux/pdf_images.h"
-#include "device/linux/pdf_text.h"
-#include "device/linux/pdf_writer.h"
+#include "device/linux/pdf_format.h"
 #include "tolvane_state.h"
 
 namespace tolvane {
@@ -23,19 +21,13 @@ struct TPdfCanvas {
   const TPdfOutput* Kind = nullptr;
   void* Output = nullptr;
   TPrinterGeometry Geometry{};
-  TSheetFrame Frame{};            // the sheet in points
   double PrintableWidth = 0;      // the printable area in device pixels
   double PrintableHeight = 0;
   bool Margins = false;           // the printable area is less than the sheet
-  std::string Name;               // the document's
   bool Started = false;           // the document's file has begun
   bool Failed = false;            // the output failed during this document
   std::string Failure;
-  TPdfWriter Writer;
-  int Catalog = 0, PageTree = 0, Resources = 0, Info = 0;
-  std::vector<int> Pages;
-  TPdfFonts Fonts;
-  TPdfImages Images;
+  TPdfDocument Document;
   bool SheetOpen = false;
   std::string Content;            // the open sheet's content
   TPdfText Text;
@@ -75,22 +67,21 @@ TPdfTextFont* CurrentFont(TPdfCanvas& canvas) {
   }
   auto font = std::make_unique<TPdfTextFont>();
   PreparePdfTextFont(*font, canvas.Selected, canvas.Geometry);
-  if (font->Face) font->Font = &PdfFontFor(canvas.Fonts, canvas.Writer, *font->Face);
+  if (font->Face) {
+    TPdfDocument& document = canvas.Document;
+    bool made = false;
+    font->Font = &PdfFontFor(document.Fonts, *font->Face, made);
+    if (made) document.Format->AddFont(document, *font->Font, *font);
+  }
   fonts.push_back(std::move(font));
   return canvas.Current = fonts.back().get();
-}
-
-std::string Reference(int number) {
-  std::string text;
-  AppendInteger(text, number);
-  return text + " 0 R";
 }
 
 // Every sheet's content maps device pixels onto the sheet (y downward, the
 // origin at the printable area's corner) and clips to the printable area
 // where the sheet has margins.
 void BeginContent(TPdfCanvas& canvas) {
-  const TSheetFrame& frame = canvas.Frame;
+  const TSheetFrame& frame = canvas.Document.Frame;
   canvas.Content = "q ";
   for (double value : {frame.ScaleX, 0.0, 0.0, -frame.ScaleY, frame.OriginX,
                        frame.Height - frame.OriginY}) {
@@ -109,18 +100,15 @@ void BeginContent(TPdfCanvas& canvas) {
 }
 
 bool StartFile(TPdfCanvas& canvas) {
-  if (!canvas.Kind->Begin(canvas.Output, canvas.Name, canvas.Failure)) return false;
-  StartPdf(canvas.Writer, SinkToOutput, &canvas);
-  canvas.Catalog = ReserveObject(canvas.Writer);
-  canvas.PageTree = ReserveObject(canvas.Writer);
-  canvas.Resources = ReserveObject(canvas.Writer);
-  canvas.Info = ReserveObject(canvas.Writer);
+  TPdfDocument& document = canvas.Document;
+  if (!canvas.Kind->Begin(canvas.Output, document.Name, canvas.Failure)) return false;
+  document.Format->Begin(document, SinkToOutput, &canvas);
   canvas.Started = true;
   return true;
 }
 
 void NoteWriteFailure(TPdfCanvas& canvas) {
-  if (!canvas.Writer.Failed || canvas.Failed) return;
+  if (!canvas.Document.Writer.Failed || canvas.Failed) return;
   canvas.Failed = true;
   canvas.Failure = canvas.Kind->Failure(canvas.Output);
   if (canvas.Failure.empty()) canvas.Failure = "the output could not be written";
@@ -132,55 +120,18 @@ void FinishSheet(TPdfCanvas& canvas) {
   if (canvas.Failed) return;
   EndPdfText(canvas.Content, canvas.Text);
   canvas.Content += "Q\n";
-  TPdfWriter& writer = canvas.Writer;
-  int content = ReserveObject(writer), page = ReserveObject(writer);
-  WriteStream(writer, content, "", canvas.Content);
-  std::string dictionary = "<</Type/Page/Parent " + Reference(canvas.PageTree) + "/MediaBox[0 0 ";
-  AppendNumber(dictionary, canvas.Frame.Width);
-  dictionary += ' ';
-  AppendNumber(dictionary, canvas.Frame.Height);
-  dictionary += "]/Resources " + Reference(canvas.Resources) + "/Contents " +
-                Reference(content) + ">>";
-  WriteObject(writer, page, dictionary);
-  canvas.Pages.push_back(page);
+  TPdfDocument& document = canvas.Document;
+  document.Format->WriteSheet(document, canvas.Content);
   canvas.Content.clear();
-  FlushPdf(writer);
+  FlushPdf(document.Writer);
   NoteWriteFailure(canvas);
 }
 
-std::string ResourceDictionary(const TPdfCanvas& canvas) {
-  std::string text = "<</Font<<";
-  for (const auto& font : canvas.Fonts.Fonts) {
-    text += "/F";
-    AppendInteger(text, font->Name);
-    text += ' ' + Reference(font->Number);
-  }
-  text += ">>/XObject<<";
-  for (const TPdfImage& image : canvas.Images.Images) {
-    text += "/Im";
-    AppendInteger(text, image.Name);
-    text += ' ' + Reference(image.Number);
-  }
-  return text + ">>>>";
-}
-
-// What a document needs after its last sheet: fonts, resources, the page
-// tree, catalog, information and cross-references.
+// What a document needs after its last sheet.
 bool FinishFile(TPdfCanvas& canvas) {
-  TPdfWriter& writer = canvas.Writer;
-  WritePdfFonts(writer, canvas.Fonts);
-  WriteObject(writer, canvas.Resources, ResourceDictionary(canvas));
-  std::string tree = "<</Type/Pages/Count ";
-  AppendInteger(tree, int64_t(canvas.Pages.size()));
-  tree += "/Kids[";
-  for (int page : canvas.Pages) tree += Reference(page) + ' ';
-  WriteObject(writer, canvas.PageTree, tree + "]>>");
-  WriteObject(writer, canvas.Catalog, "<</Type/Catalog/Pages " + Reference(canvas.PageTree) + ">>");
-  std::string info = "<</Title";
-  AppendLiteral(info, canvas.Name);
-  info += "/Creator(Tolvane " TOLVANE_VERSION ")/Producer(Tolvane " TOLVANE_VERSION ")>>";
-  WriteObject(writer, canvas.Info, info);
-  FinishPdf(writer, canvas.Catalog, canvas.Info);
+  TPdfDocument& document = canvas.Document;
+  document.Format->Finish(document);
+  FlushPdf(document.Writer);
   NoteWriteFailure(canvas);
   return !canvas.Failed;
 }
@@ -191,10 +142,12 @@ void ForgetDocument(TPdfCanvas& canvas) {
   canvas.Content.clear();
   canvas.Current = nullptr;
   canvas.TextFonts.clear();
-  canvas.Fonts = TPdfFonts{};
-  canvas.Images = TPdfImages{};
-  canvas.Pages.clear();
-  ReleasePdf(canvas.Writer);
+  TPdfDocument& document = canvas.Document;
+  document.Format->Forget(document);
+  document.State = nullptr;
+  document.Fonts = TPdfFonts{};
+  document.Images = TPdfImages{};
+  ReleasePdf(document.Writer);
   canvas.Started = false;
   canvas.Failed = false;
   canvas.Failure.clear();
@@ -237,12 +190,14 @@ void PaintBackground(TPdfCanvas& canvas, const TPdfTextFont& font, double x, dou
 bool NoPdfPreparation(void*, std::string&) { return true; }
 bool NoPdfBeginning(void*, const std::string&, std::string&) { return true; }
 
-void AttachPdfCanvas(TDeviceContext* dc, const TPdfOutput* kind, void* output) {
+void AttachPdfCanvas(TDeviceContext* dc, const TPdfOutput* kind, void* output,
+                     const TPdfFormat* format) {
   auto canvas = std::make_unique<TPdfCanvas>();
   canvas->Kind = kind;
   canvas->Output = output;
   canvas->Geometry = dc->Geometry;
-  canvas->Frame = SheetFrame(dc->Geometry, true);
+  canvas->Document.Format = format;
+  canvas->Document.Frame = SheetFrame(dc->Geometry, true);
   const TPrinterGeometry& g = dc->Geometry;
   canvas->PrintableWidth =
       MicrometresToPixels(g.PaperWidthMicro - g.MarginLeftMicro - g.MarginRightMicro, g.DpiX);
@@ -261,7 +216,7 @@ void PdfStartDocument(TDeviceContext* dc, const char* docName) {
   if (dc->InDocument) return;
   TPdfCanvas& canvas = Canvas(dc);
   canvas.Failure.clear();
-  canvas.Name = docName ? docName : "";
+  canvas.Document.Name = docName ? docName : "";
   canvas.Failed = !canvas.Kind->Prepare(canvas.Output, canvas.Failure);
 }
 
@@ -362,7 +317,7 @@ int PdfStretchDIBits(TDeviceContext* dc, const TStretchCall& call) {
   TPdfCanvas& canvas = Canvas(dc);
   if (call.Rop != SRCCOPY || call.Usage != DIB_RGB_COLORS) return 0;
   if (dc->InPage && canvas.SheetOpen) {
-    const TPdfImage* image = PdfImageFor(canvas.Images, canvas.Writer, call.Block);
+    const TPdfImage* image = PdfImageFor(canvas.Document, call.Block);
     if (!image) return 0;
     EndPdfText(canvas.Content, canvas.Text);
     AppendImageDrawing(canvas.Content, *image, call, canvas.PrintableWidth,

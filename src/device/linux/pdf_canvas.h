@@ -1,14 +1,15 @@
-// The drawing core of the backends that write PDF of their own (the PDF
-// file driver, the PDF that CUPS jobs stream): device pixels onto the
-// sheet with (0,0) at the printable area's top-left corner, fonts as the
-// graphics device interface sizes them, each line's glyphs one run of
-// text, bitmaps as images embedded once, every sheet written as it ends.
+// The drawing core of the backends that write documents of their own (the
+// PDF file driver, the PDF that CUPS jobs stream, the PostScript file
+// driver): device pixels onto the sheet with (0,0) at the printable area's
+// top-left corner, fonts as the graphics device interface sizes them, each
+// line's glyphs one run of text, bitmaps as images embedded once, every
+// sheet written as it ends.
 //
-// A backend supplies where the bytes go (a TPdfOutput) and takes the rest
-// from here. Failures of the output surface at EndPage and EndDoc as a
-// TJobFailure, so that the job ends with its failure code and aborts the
-// document rather than reporting a report as printed that never reached
-// its output.
+// A backend supplies where the bytes go (a TPdfOutput) and the document's
+// format (a TPdfFormat, pdf_format.h) and takes the rest from here.
+// Failures of the output surface at EndPage and EndDoc as a TJobFailure,
+// so that the job ends with its failure code and aborts the document
+// rather than reporting a report as printed that never reached its output.
 #pragma once
 
 #include <cstddef>
@@ -18,7 +19,7 @@
 
 namespace tolvane {
 
-// Where the bytes of a PDF document go (a file, a print queue), one table
+// Where the bytes of a document go (a file, a print queue), one table
 // per kind of output, its state in the output pointer. Called in document
 // order: Prepare at StartDocA, Begin at the first sheet (a document without
 // sheets never begins), Write as sheets end, then Commit or Discard;
@@ -44,8 +45,12 @@ bool NoPdfPreparation(void* output, std::string& failure);
 bool NoPdfBeginning(void* output, const std::string& name, std::string& failure);
 
 // Makes the canvas that the Pdf* entries below draw on and puts it into
-// dc->Data; it owns output from then on and releases it in PdfClose.
-void AttachPdfCanvas(TDeviceContext* dc, const TPdfOutput* kind, void* output);
+// dc->Data; it owns output from then on and releases it in PdfClose. Its
+// documents are written in format, PDF unless another is given.
+struct TPdfFormat;
+extern const TPdfFormat PdfDocumentFormat;
+void AttachPdfCanvas(TDeviceContext* dc, const TPdfOutput* kind, void* output,
+                     const TPdfFormat* format = &PdfDocumentFormat);
 
 void PdfDeviceCaps(TDeviceContext* dc, int index, int result);
 void PdfStartDocument(TDeviceContext* dc, const char* docName);

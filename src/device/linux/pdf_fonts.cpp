@@ -22,11 +22,6 @@ namespace {
 // CMap programs allow.
 constexpr size_t CodesPerBlock = 100;
 
-struct TSubset {
-  std::string Program;             // the subset font file
-  std::vector<TCharacterGlyph> Map;  // the characters drawn, to glyphs of the subset
-};
-
 // The tables that arrange glyphs for text layout; the document positions
 // every glyph itself, so they would only add glyphs and bytes.
 void DropLayoutTables(hb_subset_input_t* input) {
@@ -45,7 +40,7 @@ bool HasTable(hb_face_t* face, hb_tag_t tag) {
   return present;
 }
 
-bool RunSubset(hb_face_t* face, const TPdfFont& font, TSubset& subset, std::string& reason) {
+bool RunSubset(hb_face_t* face, const TPdfFont& font, TPdfSubset& subset, std::string& reason) {
   hb_subset_input_t* input = hb_subset_input_create_or_fail();
   if (!input) {
     reason = "no memory for the subset";
@@ -66,6 +61,7 @@ bool RunSubset(hb_face_t* face, const TPdfFont& font, TSubset& subset, std::stri
   const hb_map_t* mapping = hb_subset_plan_old_to_new_glyph_mapping(plan);
   for (int code = 0; code < 256; ++code) {
     hb_codepoint_t mapped = hb_map_get(mapping, font.Glyphs[code]);
+    if (font.Used[code] && mapped != HB_MAP_VALUE_INVALID) subset.Glyphs[code] = mapped;
     char32_t character = font.Characters[code];
     if (font.Used[code] && mapped != HB_MAP_VALUE_INVALID && mapped != 0 && character < 0xFFFF)
       subset.Map.push_back({uint16_t(character), uint16_t(mapped)});
@@ -93,7 +89,9 @@ bool RunSubset(hb_face_t* face, const TPdfFont& font, TSubset& subset, std::stri
   return !subset.Program.empty();
 }
 
-bool SubsetFont(const TPdfFont& font, TSubset& subset, std::string& reason) {
+}  // namespace
+
+bool SubsetPdfFont(const TPdfFont& font, TPdfSubset& subset, std::string& reason) {
   hb_blob_t* blob = hb_blob_create_from_file_or_fail(font.File.c_str());
   if (!blob) {
     reason = "the file cannot be read";
@@ -105,6 +103,8 @@ bool SubsetFont(const TPdfFont& font, TSubset& subset, std::string& reason) {
   hb_face_destroy(face);
   return made;
 }
+
+namespace {
 
 // A PostScript name keeps to the characters that need no escape in a name.
 std::string FontName(FT_Face face, const std::string& family) {
@@ -188,13 +188,13 @@ std::string DescriptorEntries(const TFontFace& face, const std::string& name) {
 }
 
 void WriteFont(TPdfWriter& writer, const TPdfFont& font) {
-  TSubset subset;
+  TPdfSubset subset;
   std::string reason;
-  bool embedded = SubsetFont(font, subset, reason);
+  bool embedded = SubsetPdfFont(font, subset, reason);
   if (!embedded) {
     Diagnose("the font " + font.File + " is not embedded in the PDF: " + reason);
   }
-  std::string name = FontName(font.Face->Face, font.Face->Family);
+  std::string name = PdfFontName(font);
   if (embedded) name = SubsetTag(font) + "+" + name;
   int descriptor = ReserveObject(writer);
   int program = embedded ? ReserveObject(writer) : 0;
@@ -242,14 +242,15 @@ void AppendUtf16(std::string& text, char32_t character) {
 
 }  // namespace
 
-TPdfFont& PdfFontFor(TPdfFonts& fonts, TPdfWriter& writer, const TFontFace& face) {
+TPdfFont& PdfFontFor(TPdfFonts& fonts, const TFontFace& face, bool& made) {
+  made = false;
   for (auto& font : fonts.Fonts)
     if (font->File == face.File && font->Index == face.Index) return *font;
+  made = true;
   auto font = std::make_unique<TPdfFont>();
   font->File = face.File;
   font->Index = face.Index;
   font->Face = &face;
-  font->Number = ReserveObject(writer);
   font->Name = int(fonts.Fonts.size()) + 1;
   fonts.Fonts.push_back(std::move(font));
   return *fonts.Fonts.back();
@@ -276,6 +277,10 @@ int PdfCode(TPdfFont& font, uint32_t glyph, char32_t character, double advance) 
 
 int32_t PdfWidth(const TPdfFont& font, double advance) {
   return int32_t(std::lround(Thousandths(advance, font.Face->Metrics.UnitsPerEm)));
+}
+
+std::string PdfFontName(const TPdfFont& font) {
+  return FontName(font.Face->Face, font.Face->Family);
 }
 
 void WritePdfFonts(TPdfWriter& writer, const TPdfFonts& fonts) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "device/linux/cairo_fonts.h"
+#include "device/linux/pdf_sfnt.h"
 #include "device/linux/pdf_writer.h"
 
 namespace tolvane {
@@ -40,8 +41,9 @@ struct TPdfFonts {
   std::vector<std::unique_ptr<TPdfFont>> Fonts;
 };
 
-// The document's font for a face; faces of one file share one font.
-TPdfFont& PdfFontFor(TPdfFonts& fonts, TPdfWriter& writer, const TFontFace& face);
+// The document's font for a face; faces of one file share one font. made
+// tells whether it is new.
+TPdfFont& PdfFontFor(TPdfFonts& fonts, const TFontFace& face, bool& made);
 
 // The code that draws glyph as character; advance in font units. -1 when
 // all 256 codes of the font are taken.
@@ -54,6 +56,22 @@ int32_t PdfWidth(const TPdfFont& font, double advance);
 // Writes every font with its subset, widths and character map; a face that
 // cannot be subset is named without its program, and says why.
 void WritePdfFonts(TPdfWriter& writer, const TPdfFonts& fonts);
+
+// A font's program: a TrueType file of the glyphs of its codes, hinting
+// and layout tables dropped, whose character map holds just the characters
+// drawn.
+struct TPdfSubset {
+  std::string Program;
+  std::vector<TCharacterGlyph> Map;  // the characters drawn, to glyphs of the subset
+  uint32_t Glyphs[256] = {};         // by code, its glyph in the subset
+};
+
+// False, with the reason, when the face cannot be subset or has no
+// TrueType outlines.
+bool SubsetPdfFont(const TPdfFont& font, TPdfSubset& subset, std::string& reason);
+
+// The face's PostScript name, kept to what a name may hold unescaped.
+std::string PdfFontName(const TPdfFont& font);
 
 // The six-letter tag of a subset's name, made from the glyphs it holds.
 std::string SubsetTag(const TPdfFont& font);

@@ -2,8 +2,8 @@
 
 #include <libdeflate.h>
 
-
 #include "device/linux/dib_decode.h"
+#include "device/linux/pdf_format.h"
 #include "device/linux/stretch_placement.h"
 
 namespace tolvane {
@@ -23,28 +23,21 @@ std::string Fingerprint(const TBitmapBlock& block) {
   return key;
 }
 
-std::string ImageEntries(const TDecodedBitmap& bitmap) {
-  std::string entries = "/Type/XObject/Subtype/Image/Width ";
-  AppendInteger(entries, bitmap.Width);
-  entries += "/Height ";
-  AppendInteger(entries, bitmap.Height);
-  return entries + "/ColorSpace/DeviceRGB/BitsPerComponent 8";
-}
-
 }  // namespace
 
-const TPdfImage* PdfImageFor(TPdfImages& images, TPdfWriter& writer, const TBitmapBlock& block) {
+const TPdfImage* PdfImageFor(TPdfDocument& document, const TBitmapBlock& block) {
   if (!block.Located || !block.Data) return nullptr;
+  TPdfImages& images = document.Images;
   std::string key = Fingerprint(block);
   auto found = images.Known.find(key);
   if (found != images.Known.end()) return &images.Images[found->second];
   TDecodedBitmap bitmap;
   std::string reason;
   if (!DecodeDib(block, bitmap, reason)) return nullptr;
-  TPdfImage image{ReserveObject(writer), int(images.Images.size()) + 1, bitmap.Width,
-                  bitmap.Height, bitmap.BottomUp};
+  TPdfImage image{0, int(images.Images.size()) + 1, bitmap.Width, bitmap.Height,
+                  bitmap.BottomUp};
   std::string_view pixels(reinterpret_cast<const char*>(bitmap.Rgb.data()), bitmap.Rgb.size());
-  WriteStream(writer, image.Number, ImageEntries(bitmap), pixels);
+  document.Format->AddImage(document, image, pixels);
   images.Known.emplace(key, images.Images.size());
   images.Images.push_back(image);
   return &images.Images.back();

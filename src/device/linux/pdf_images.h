@@ -1,6 +1,7 @@
-// The bitmaps of a PDF document: each distinct bitmap is one image object,
-// written when it is first drawn and referred to by every later drawing of
-// it, however many sheets repeat it.
+// The bitmaps of a document: each distinct bitmap is one image, handed to
+// the document's format when it is first drawn (a PDF writes its object
+// then) and referred to by every later drawing of it, however many sheets
+// repeat it.
 #pragma once
 
 #include <cstdint>
@@ -13,8 +14,10 @@
 
 namespace tolvane {
 
+struct TPdfDocument;
+
 struct TPdfImage {
-  int Number = 0;  // its object
+  int Number = 0;  // its object in a PDF
   int Name = 0;    // its resource name is /Im<Name>
   int32_t Width = 0, Height = 0;
   bool BottomUp = true;
@@ -25,9 +28,9 @@ struct TPdfImages {
   std::unordered_map<std::string, size_t> Known;  // a bitmap's fingerprint to its image
 };
 
-// The image of a bitmap, written now when it is new; null when the bitmap
-// cannot be decoded.
-const TPdfImage* PdfImageFor(TPdfImages& images, TPdfWriter& writer, const TBitmapBlock& block);
+// The image of a bitmap, added to the document now when it is new; null
+// when the bitmap cannot be decoded.
+const TPdfImage* PdfImageFor(TPdfDocument& document, const TBitmapBlock& block);
 
 // What a StretchDIBits of image adds to a page whose user space is device
 // pixels: the source rectangle stretched onto the destination, mirrored

@@ -117,7 +117,51 @@ std::string WriteTables(uint32_t version, std::vector<TTable>& tables) {
   return font;
 }
 
+// Where glyphs start inside the glyph table, from the glyph locations;
+// nothing when the tables needed cannot be read.
+void AddGlyphStarts(const std::string& font, size_t glyf, size_t glyfLength, size_t loca,
+                    size_t locaLength, size_t head, std::vector<size_t>& places) {
+  constexpr size_t LocationFormat = 50;  // in the head table
+  if (glyf == 0 || loca == 0 || head == 0 || head + LocationFormat + 2 > font.size()) return;
+  bool wide = Read16(font, head + LocationFormat) != 0;
+  size_t entry = wide ? 4 : 2;
+  for (size_t at = loca; at + entry <= loca + locaLength; at += entry) {
+    size_t offset = wide ? Read32(font, at) : size_t(Read16(font, at)) * 2;
+    if (offset < glyfLength) places.push_back(glyf + offset);
+  }
+}
+
 }  // namespace
+
+std::vector<size_t> FontPieces(const std::string& font, size_t limit) {
+  std::vector<size_t> places = {font.size()};
+  size_t count = font.size() >= HeaderSize ? Read16(font, 4) : 0;
+  if (font.size() < HeaderSize + count * RecordSize) count = 0;
+  size_t glyf = 0, glyfLength = 0, loca = 0, locaLength = 0, head = 0;
+  for (size_t i = 0; i < count; ++i) {
+    size_t record = HeaderSize + i * RecordSize;
+    size_t offset = Read32(font, record + 8), length = Read32(font, record + 12);
+    if (offset > font.size() || length > font.size() - offset) continue;
+    places.push_back(offset);
+    std::string tag = font.substr(record, 4);
+    if (tag == "glyf") glyf = offset, glyfLength = length;
+    if (tag == "loca") loca = offset, locaLength = length;
+    if (tag == "head") head = offset;
+  }
+  AddGlyphStarts(font, glyf, glyfLength, loca, locaLength, head, places);
+  std::erase_if(places, [](size_t place) { return place % 2 != 0; });
+  std::sort(places.begin(), places.end());
+  std::vector<size_t> pieces = {0};
+  size_t step = std::max<size_t>(limit & ~size_t(1), 2);
+  while (pieces.back() < font.size()) {
+    size_t start = pieces.back();
+    auto beyond = std::upper_bound(places.begin(), places.end(), start + step);
+    size_t cut = beyond == places.begin() ? start : *(beyond - 1);
+    if (cut <= start) cut = std::min(font.size(), start + step);
+    pieces.push_back(cut);
+  }
+  return pieces;
+}
 
 bool ReplaceCharacterMap(std::string& font, std::vector<TCharacterGlyph> pairs) {
   std::vector<TTable> tables;

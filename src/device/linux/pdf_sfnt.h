@@ -1,7 +1,10 @@
-// TrueType font files as a PDF's simple fonts need them: the character map
-// replaced by one of just the characters that the document draws.
+// TrueType font files as documents embed them: the character map replaced
+// by one of just the characters that the document draws (a PDF's simple
+// fonts), the file cut into pieces that a PostScript string can hold (a
+// Type 42 font).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,5 +22,11 @@ struct TCharacterGlyph {
 // first glyph. False, leaving font as it was, when the file is not a font
 // this can read.
 bool ReplaceCharacterMap(std::string& font, std::vector<TCharacterGlyph> pairs);
+
+// Where to cut the font file into pieces of at most limit bytes: at the
+// start of a table, or of a glyph inside the glyph table, and only at even
+// offsets; anywhere (at an even offset) only where no such place is near
+// enough. The offsets from 0 to the file's size, in order.
+std::vector<size_t> FontPieces(const std::string& font, size_t limit);
 
 }  // namespace tolvane

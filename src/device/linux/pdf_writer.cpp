@@ -19,21 +19,23 @@ constexpr size_t SmallestCompressed = 64;
 // Pending bytes go out in chunks of about this size.
 constexpr size_t FlushSize = 64 * 1024;
 
-void Emit(TPdfWriter& writer, std::string_view bytes) {
-  writer.Pending.append(bytes);
-  if (writer.Pending.size() >= FlushSize) FlushPdf(writer);
-}
-
 void BeginObject(TPdfWriter& writer, int number) {
   if (size_t(number) >= writer.Offsets.size()) writer.Offsets.resize(size_t(number) + 1, 0);
   writer.Offsets[size_t(number)] = writer.Written + writer.Pending.size();
   std::string head;
   AppendInteger(head, number);
   head += " 0 obj\n";
-  Emit(writer, head);
+  WriteBytes(writer, head);
 }
 
-std::string_view Compressed(TPdfWriter& writer, std::string_view data) {
+}  // namespace
+
+void WriteBytes(TPdfWriter& writer, std::string_view bytes) {
+  writer.Pending.append(bytes);
+  if (writer.Pending.size() >= FlushSize) FlushPdf(writer);
+}
+
+std::string_view Deflate(TPdfWriter& writer, std::string_view data) {
   if (!writer.Compressor) writer.Compressor = libdeflate_alloc_compressor(CompressionLevel);
   if (!writer.Compressor) return {};
   size_t bound = libdeflate_zlib_compress_bound(writer.Compressor, data.size());
@@ -43,16 +45,18 @@ std::string_view Compressed(TPdfWriter& writer, std::string_view data) {
   return std::string_view(writer.Packed.data(), size);
 }
 
-}  // namespace
-
-void StartPdf(TPdfWriter& writer, TPdfSink sink, void* closure) {
+void StartWriter(TPdfWriter& writer, TPdfSink sink, void* closure) {
   ReleasePdf(writer);
   writer.Sink = sink;
   writer.Closure = closure;
   writer.Offsets.assign(1, 0);
+}
+
+void StartPdf(TPdfWriter& writer, TPdfSink sink, void* closure) {
+  StartWriter(writer, sink, closure);
   // The second line's bytes above 127 tell a transfer program that the file
   // is binary.
-  Emit(writer, "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n");
+  WriteBytes(writer, "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n");
 }
 
 void ReleasePdf(TPdfWriter& writer) {
@@ -67,15 +71,15 @@ int ReserveObject(TPdfWriter& writer) {
 
 void WriteObject(TPdfWriter& writer, int number, std::string_view value) {
   BeginObject(writer, number);
-  Emit(writer, value);
-  Emit(writer, "\nendobj\n");
+  WriteBytes(writer, value);
+  WriteBytes(writer, "\nendobj\n");
 }
 
 void WriteStream(TPdfWriter& writer, int number, std::string_view entries, std::string_view data) {
   std::string_view body = data;
   bool packed = false;
   if (data.size() >= SmallestCompressed) {
-    std::string_view compressed = Compressed(writer, data);
+    std::string_view compressed = Deflate(writer, data);
     packed = !compressed.empty() && compressed.size() < data.size();
     if (packed) body = compressed;
   }
@@ -86,9 +90,9 @@ void WriteStream(TPdfWriter& writer, int number, std::string_view entries, std::
   head += "/Length ";
   AppendInteger(head, int64_t(body.size()));
   head += ">>\nstream\n";
-  Emit(writer, head);
-  Emit(writer, body);
-  Emit(writer, "\nendstream\nendobj\n");
+  WriteBytes(writer, head);
+  WriteBytes(writer, body);
+  WriteBytes(writer, "\nendstream\nendobj\n");
 }
 
 bool FlushPdf(TPdfWriter& writer) {
@@ -104,12 +108,12 @@ bool FinishPdf(TPdfWriter& writer, int root, int info) {
   std::string table = "xref\n0 ";
   AppendInteger(table, int64_t(writer.Offsets.size()));
   table += "\n0000000000 65535 f \n";
-  Emit(writer, table);
+  WriteBytes(writer, table);
   char entry[21];
   for (size_t number = 1; number < writer.Offsets.size(); ++number) {
     std::snprintf(entry, sizeof entry, "%010llu 00000 n \n",
                   static_cast<unsigned long long>(writer.Offsets[number]));
-    Emit(writer, std::string_view(entry, 20));
+    WriteBytes(writer, std::string_view(entry, 20));
   }
   std::string trailer = "trailer\n<</Size ";
   AppendInteger(trailer, int64_t(writer.Offsets.size()));
@@ -120,7 +124,7 @@ bool FinishPdf(TPdfWriter& writer, int root, int info) {
   trailer += " 0 R>>\nstartxref\n";
   AppendInteger(trailer, int64_t(start));
   trailer += "\n%%EOF\n";
-  Emit(writer, trailer);
+  WriteBytes(writer, trailer);
   return FlushPdf(writer);
 }
 

@@ -30,6 +30,13 @@ struct TPdfWriter {
 
 // Starts a file on the sink with its header.
 void StartPdf(TPdfWriter& writer, TPdfSink sink, void* closure);
+// Starts a file of another format on the sink, with nothing written yet.
+void StartWriter(TPdfWriter& writer, TPdfSink sink, void* closure);
+// Bytes as they are, handed to the sink in chunks.
+void WriteBytes(TPdfWriter& writer, std::string_view bytes);
+// The data compressed in the zlib format, as FlateDecode reads it; valid
+// until the next compression. Empty when no compressor could be made.
+std::string_view Deflate(TPdfWriter& writer, std::string_view data);
 // Lets go of what the writer holds; the file stays as far as it was written.
 void ReleasePdf(TPdfWriter& writer);
 
