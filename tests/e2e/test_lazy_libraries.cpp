@@ -16,7 +16,8 @@ const char ProfileWithPaper[] =
     "device=Trace,TRACE,job.trace\n"
     "[Devices]\n"
     "Trace=TRACE,job.trace\n"
-    "Paper=PDF,job.pdf\n";
+    "Paper=PDF,job.pdf\n"
+    "Picture=SVG,job.svg\n";
 
 // The loader's own account of the files it opened for the program.
 bool Loaded(const std::string& loaderLog, const std::string& library) {
@@ -29,7 +30,8 @@ TEST_F(LazyLibraries, AJobLoadsOnlyWhatItsDriverUses) {
     std::vector<std::string> loaded, notLoaded;
   } cases[] = {
       {"Trace", {}, {"libcups.so.2", "libcairo.so.2", "libfontconfig.so.1", "libfreetype.so.6"}},
-      {"Paper", {"libcairo.so.2", "libfontconfig.so.1", "libfreetype.so.6"}, {"libcups.so.2"}},
+      {"Paper", {"libfontconfig.so.1", "libfreetype.so.6"}, {"libcups.so.2", "libcairo.so.2"}},
+      {"Picture", {"libcairo.so.2", "libfontconfig.so.1", "libfreetype.so.6"}, {"libcups.so.2"}},
   };
   WriteSystemProfile(ProfileWithPaper);
   WriteFile("report.txt", "AB\r\n");
@@ -54,8 +56,9 @@ TEST_F(LazyLibraries, ALibraryThatCannotBeLoadedIsNamedAndTheJobGoesTheUsualWay)
     int exitCode;
     const char* diagnostic;  // empty: nothing said
   } cases[] = {
-      {"a file driver without cairo opens no printer", "Paper", "libcairo.so.2", 2,
+      {"a cairo driver without cairo opens no printer", "Picture", "libcairo.so.2", 2,
        "tolvane: cannot load libcairo.so.2"},
+      {"the PDF writer never needs cairo", "Paper", "libcairo.so.2", 0, ""},
       {"a file driver without FreeType opens no printer", "Paper", "libfreetype.so.6", 2,
        "tolvane: cannot load libfreetype.so.6"},
       {"the trace driver never needs cairo", "Trace", "libcairo.so.2", 0, ""},

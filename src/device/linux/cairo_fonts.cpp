@@ -77,10 +77,6 @@ int32_t RequestedWeight(int32_t weight) {
   return std::min(weight, 1000);
 }
 
-const cairo_user_data_key_t FreeTypeFaceKey = {};
-
-void DoneFace(void* face) { FT_Done_Face(static_cast<FT_Face>(face)); }
-
 // The OS/2 metrics, or what the other tables say when a font has none.
 TFontMetrics ReadMetrics(FT_Face face) {
   TFontMetrics metrics{};
@@ -122,17 +118,6 @@ std::unique_ptr<TFontFace> LoadFace(const TFaceIdentity& identity, const std::st
   }
   if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0)
     FT_Select_Charmap(face, FT_ENCODING_MS_SYMBOL);
-  cairo_font_face_t* cairoFace = cairo_ft_font_face_create_for_ft_face(face, 0);
-  if (cairo_font_face_status(cairoFace) != CAIRO_STATUS_SUCCESS ||
-      cairo_font_face_set_user_data(cairoFace, &FreeTypeFaceKey, face, DoneFace) !=
-          CAIRO_STATUS_SUCCESS) {
-    cairo_font_face_destroy(cairoFace);
-    FT_Done_Face(face);
-    return nullptr;
-  }
-  unsigned int synthesize = (identity.Bold ? CAIRO_FT_SYNTHESIZE_BOLD : 0) |
-                            (identity.Oblique ? CAIRO_FT_SYNTHESIZE_OBLIQUE : 0);
-  if (synthesize) cairo_ft_font_face_set_synthesize(cairoFace, synthesize);
   auto loaded = std::make_unique<TFontFace>();
   loaded->Family = family;
   loaded->File = identity.File;
@@ -142,8 +127,25 @@ std::unique_ptr<TFontFace> LoadFace(const TFaceIdentity& identity, const std::st
   loaded->SyntheticOblique = identity.Oblique;
   loaded->Metrics = ReadMetrics(face);
   loaded->Face = face;
-  loaded->CairoFace = cairoFace;
   return loaded;
+}
+
+// cairo's face of a face, made the first time a cairo surface draws with it:
+// the PDF writer reads the FreeType face itself and never loads cairo. The
+// FreeType face outlives it, as every face lives as long as the process.
+cairo_font_face_t* CairoFontFace(const TFontFace& face) {
+  if (face.CairoFace || face.CairoFaceFailed) return face.CairoFace;
+  cairo_font_face_t* cairoFace = cairo_ft_font_face_create_for_ft_face(face.Face, 0);
+  if (cairo_font_face_status(cairoFace) != CAIRO_STATUS_SUCCESS) {
+    cairo_font_face_destroy(cairoFace);
+    face.CairoFaceFailed = true;
+    return nullptr;
+  }
+  unsigned int synthesize = (face.SyntheticBold ? CAIRO_FT_SYNTHESIZE_BOLD : 0) |
+                            (face.SyntheticOblique ? CAIRO_FT_SYNTHESIZE_OBLIQUE : 0);
+  if (synthesize) cairo_ft_font_face_set_synthesize(cairoFace, synthesize);
+  face.CairoFace = cairoFace;
+  return cairoFace;
 }
 
 std::string PatternString(FcPattern* pattern, const char* object) {
@@ -312,8 +314,9 @@ TFontLayout LayOutFont(const LOGFONTA& font, const TFontMetrics& metrics, int32_
   // counter-clockwise on the page takes (1, 0) to (cos, -sin) and (0, 1) to
   // (sin, cos). The inches then go to pixels of each device axis.
   TFontLayout layout{};
-  cairo_matrix_init(&layout.Matrix, emWidth * cosine * dpiX, -emWidth * sine * dpiY,
-                    emHeight * sine * dpiX, emHeight * cosine * dpiY, 0, 0);
+  // Filled in here rather than by cairo, which a PDF job never loads.
+  layout.Matrix = cairo_matrix_t{emWidth * cosine * dpiX, -emWidth * sine * dpiY,
+                                 emHeight * sine * dpiX, emHeight * cosine * dpiY, 0, 0};
   double ascent = std::round(emPixels * metrics.WinAscent / metrics.UnitsPerEm) / dpiUp;
   double cell = emHeight * cellUnits / metrics.UnitsPerEm;
   layout.BaselineX = ascent * sine * dpiX;
@@ -334,13 +337,15 @@ void BuildFontInstance(const LOGFONTA& font, const TPrinterGeometry& geometry,
   if (!instance.Face) return;
   instance.Glyphs = &FaceGlyphs(*instance.Face, CodePageTable(geometry.CodePage));
   instance.Layout = LayOutFont(font, instance.Face->Metrics, geometry.DpiX, geometry.DpiY);
+  cairo_font_face_t* cairoFace = CairoFontFace(*instance.Face);
+  if (!cairoFace) return;
   cairo_font_options_t* options = cairo_font_options_create();
   // Outlines as drawn, never bent to a pixel grid: the same shapes on paper,
   // on screen and in a picture, and glyph sizes that follow the cell exactly.
   cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
   cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
   cairo_scaled_font_t* scaled =
-      cairo_scaled_font_create(instance.Face->CairoFace, &instance.Layout.Matrix, &ctm, options);
+      cairo_scaled_font_create(cairoFace, &instance.Layout.Matrix, &ctm, options);
   cairo_font_options_destroy(options);
   if (cairo_scaled_font_status(scaled) != CAIRO_STATUS_SUCCESS) {
     cairo_scaled_font_destroy(scaled);

@@ -41,7 +41,9 @@ struct TFontFace {
   bool SyntheticOblique;
   TFontMetrics Metrics;
   FT_Face Face;
-  cairo_font_face_t* CairoFace;
+  // cairo's face, made when a cairo surface first draws with the face.
+  mutable cairo_font_face_t* CairoFace = nullptr;
+  mutable bool CairoFaceFailed = false;
   // The glyphs of each code page drawn with so far (FaceGlyphs).
   mutable std::map<int32_t, std::unique_ptr<TFaceGlyphs>> GlyphTables;
 };

@@ -10,20 +10,24 @@ TLazyLibrary HarfBuzzSubsetLibrary{"libharfbuzz-subset.so.0", nullptr, false};
 TLazyLibrary DeflateLibrary{"libdeflate.so.0", nullptr, false};
 
 // FreeType answers 0 for success, so a function of a missing library must
-// never be reached; loading all three before anything is drawn sees to it.
-bool LoadGraphicsLibraries() {
-  bool cairo = LoadLazyLibrary(CairoLibrary);
+// never be reached; loading them before anything is drawn sees to it.
+bool LoadFontLibraries() {
   bool fontconfig = LoadLazyLibrary(FontconfigLibrary);
   bool freetype = LoadLazyLibrary(FreeTypeLibrary);
-  return cairo && fontconfig && freetype;
+  return fontconfig && freetype;
+}
+
+bool LoadGraphicsLibraries() {
+  bool cairo = LoadLazyLibrary(CairoLibrary);
+  return LoadFontLibraries() && cairo;
 }
 
 bool LoadPdfLibraries() {
-  bool graphics = LoadGraphicsLibraries();
+  bool fonts = LoadFontLibraries();
   bool harfbuzz = LoadLazyLibrary(HarfBuzzLibrary);
   bool subset = LoadLazyLibrary(HarfBuzzSubsetLibrary);
   bool deflate = LoadLazyLibrary(DeflateLibrary);
-  return graphics && harfbuzz && subset && deflate;
+  return fonts && harfbuzz && subset && deflate;
 }
 
 }  // namespace tolvane

@@ -13,13 +13,16 @@ extern TLazyLibrary HarfBuzzLibrary;
 extern TLazyLibrary HarfBuzzSubsetLibrary;
 extern TLazyLibrary DeflateLibrary;
 
-// Loads all three. False, after a diagnostic that names the library, when
+// Loads fontconfig and FreeType, which every driver that draws text needs.
+bool LoadFontLibraries();
+
+// Loads those and cairo. False, after a diagnostic that names the library, when
 // one is missing: the driver then opens no output, as for an output that
 // cannot be created.
 bool LoadGraphicsLibraries();
 
-// The same for the PDF writer: the font libraries (cairo among them, which
-// still holds the faces), HarfBuzz's subsetter and libdeflate.
+// The same for the PDF writer, which never draws with cairo: the font
+// libraries, HarfBuzz's subsetter and libdeflate.
 bool LoadPdfLibraries();
 
 }  // namespace tolvane
