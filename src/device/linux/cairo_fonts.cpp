@@ -1,7 +1,6 @@
 #include "device/linux/cairo_fonts.h"
 
 #include <cairo-ft.h>
-#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_ADVANCES_H
@@ -14,6 +13,8 @@
 #include <memory>
 #include <tuple>
 #include <vector>
+
+#include "device/linux/font_answers.h"
 
 namespace tolvane {
 
@@ -148,54 +149,16 @@ cairo_font_face_t* CairoFontFace(const TFontFace& face) {
   return cairoFace;
 }
 
-std::string PatternString(FcPattern* pattern, const char* object) {
-  FcChar8* value = nullptr;
-  if (FcPatternGetString(pattern, object, 0, &value) != FcResultMatch || !value) return "";
-  return reinterpret_cast<const char*>(value);
-}
-
-// Asks fontconfig for the face; the second family makes a name that nothing
-// answers fall back to a fixed-pitch face rather than to the default sans.
-FcPattern* MatchPattern(const std::string& name, int32_t weight, bool italic) {
-  if (!FcInit()) return nullptr;
-  FcPattern* pattern = FcPatternCreate();
-  if (!pattern) return nullptr;
-  if (!name.empty())
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
-  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("monospace"));
-  FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(weight));
-  FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-  FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-  FcDefaultSubstitute(pattern);
-  FcResult result = FcResultNoMatch;
-  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-  FcPatternDestroy(pattern);
-  return match;
-}
-
 const TFontFace* FindLoadedFace(const std::string& name, int32_t weight, bool italic) {
-  FcPattern* match = MatchPattern(name, weight, italic);
-  if (!match) return nullptr;
-  TFaceIdentity identity{PatternString(match, FC_FILE), 0, false, false};
-  std::string family = PatternString(match, FC_FAMILY);
-  int fcWeight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
-  FcBool embolden = FcFalse;
-  FcPatternGetInteger(match, FC_INDEX, 0, &identity.Index);
-  FcPatternGetInteger(match, FC_WEIGHT, 0, &fcWeight);
-  FcPatternGetInteger(match, FC_SLANT, 0, &slant);
-  // The usual configuration marks a face to be thickened itself (and then
-  // reports the weight asked for); without it the weights decide.
-  FcPatternGetBool(match, FC_EMBOLDEN, 0, &embolden);
-  FcPatternDestroy(match);
-  if (identity.File.empty()) return nullptr;
-  int faceWeight = FcWeightToOpenType(fcWeight);
-  identity.Bold = embolden || NeedsSyntheticBold(weight, faceWeight);
-  identity.Oblique = italic && slant == FC_SLANT_ROMAN;
+  TFontAnswer answer;
+  if (!FindFontAnswer(TFontRequest{name, weight, italic}, answer)) return nullptr;
+  TFaceIdentity identity{answer.File, answer.Index,
+                         answer.Embolden || NeedsSyntheticBold(weight, answer.Weight),
+                         italic && answer.Upright};
   TFaceStore& store = Store();
   auto found = store.Faces.find(identity);
   if (found != store.Faces.end()) return found->second.get();
-  std::unique_ptr<TFontFace> loaded = LoadFace(identity, family, faceWeight);
+  std::unique_ptr<TFontFace> loaded = LoadFace(identity, answer.Family, answer.Weight);
   if (!loaded) return nullptr;
   return store.Faces.emplace(identity, std::move(loaded)).first->second.get();
 }
