@@ -176,15 +176,23 @@ void BuildGlyphs(FT_Face face, const TCodePageTable& codePage, TFaceGlyphs& glyp
     }
     FT_Fixed advance = 0;
     FT_Get_Advance(face, glyph, FT_LOAD_NO_SCALE, &advance);
-    bool blank = false;
-    if (FT_Load_Glyph(face, glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) ==
-        0)
-      blank = face->glyph->format == FT_GLYPH_FORMAT_OUTLINE &&
-              face->glyph->outline.n_contours == 0;
     glyphs.Glyph[byte] = glyph;
-    glyphs.Blank[byte] = blank;
     glyphs.Advance[byte] = static_cast<double>(advance);
   }
+}
+
+// Loading every glyph's outline is most of what building the table costs,
+// and only the cairo drawings skip blank glyphs; the PDF writer never asks.
+void FindBlanks(FT_Face face, TFaceGlyphs& glyphs) {
+  for (int byte = 0; byte < 256; ++byte) {
+    bool blank = false;
+    if (FT_Load_Glyph(face, glyphs.Glyph[byte],
+                      FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) == 0)
+      blank = face->glyph->format == FT_GLYPH_FORMAT_OUTLINE &&
+              face->glyph->outline.n_contours == 0;
+    glyphs.Blank[byte] = blank;
+  }
+  glyphs.BlanksFound = true;
 }
 
 double Clamped(double pixels) { return std::clamp(pixels, SmallestPixels, LargestPixels); }
@@ -234,13 +242,17 @@ const TFontFace* FindFontFace(const std::string& faceName, int32_t weight, bool 
   return loaded;
 }
 
-const TFaceGlyphs& FaceGlyphs(const TFontFace& face, const TCodePageTable& codePage) {
+const TFaceGlyphs& FaceGlyphs(const TFontFace& face, const TCodePageTable& codePage,
+                              bool withBlanks) {
   auto& tables = face.GlyphTables;
   auto found = tables.find(codePage.CodePage);
-  if (found != tables.end()) return *found->second;
-  auto glyphs = std::make_unique<TFaceGlyphs>();
-  BuildGlyphs(face.Face, codePage, *glyphs);
-  return *tables.emplace(codePage.CodePage, std::move(glyphs)).first->second;
+  if (found == tables.end()) {
+    auto glyphs = std::make_unique<TFaceGlyphs>();
+    BuildGlyphs(face.Face, codePage, *glyphs);
+    found = tables.emplace(codePage.CodePage, std::move(glyphs)).first;
+  }
+  if (withBlanks && !found->second->BlanksFound) FindBlanks(face.Face, *found->second);
+  return *found->second;
 }
 
 // Sizes follow the graphics device interface: a positive height is the cell
@@ -298,7 +310,7 @@ void BuildFontInstance(const LOGFONTA& font, const TPrinterGeometry& geometry,
   std::string name(font.lfFaceName, strnlen(font.lfFaceName, LF_FACESIZE));
   instance.Face = FindFontFace(name, font.lfWeight, font.lfItalic != 0);
   if (!instance.Face) return;
-  instance.Glyphs = &FaceGlyphs(*instance.Face, CodePageTable(geometry.CodePage));
+  instance.Glyphs = &FaceGlyphs(*instance.Face, CodePageTable(geometry.CodePage), true);
   instance.Layout = LayOutFont(font, instance.Face->Metrics, geometry.DpiX, geometry.DpiY);
   cairo_font_face_t* cairoFace = CairoFontFace(*instance.Face);
   if (!cairoFace) return;

@@ -30,6 +30,7 @@ struct TFaceGlyphs {
   uint32_t Glyph[256];
   bool Blank[256];      // nothing to draw (a space): no ink, only an advance
   double Advance[256];  // font units
+  bool BlanksFound;     // Blank is filled in
 };
 
 struct TFontFace {
@@ -55,8 +56,10 @@ struct TFontFace {
 // installed at all.
 const TFontFace* FindFontFace(const std::string& faceName, int32_t weight, bool italic);
 
-// The glyphs of a code page in a face, built once per face and code page.
-const TFaceGlyphs& FaceGlyphs(const TFontFace& face, const TCodePageTable& codePage);
+// The glyphs of a code page in a face, built once per face and code page;
+// which of them are blank only when asked for.
+const TFaceGlyphs& FaceGlyphs(const TFontFace& face, const TCodePageTable& codePage,
+                              bool withBlanks = false);
 
 // Whether a face of faceWeight stands in for a request of weight by
 // thickening its strokes.

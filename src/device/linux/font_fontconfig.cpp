@@ -19,7 +19,9 @@ std::string PatternString(FcPattern* pattern, const char* object) {
   return reinterpret_cast<const char*>(value);
 }
 
+// A library that cannot be loaded is named once, and then no face is found.
 bool StartFontconfig() {
+  if (!LoadLazyLibrary(FontconfigLibrary)) return false;
   if (Started.tv_sec == 0 && Started.tv_nsec == 0) clock_gettime(CLOCK_REALTIME, &Started);
   return FcInit();
 }

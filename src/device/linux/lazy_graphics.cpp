@@ -8,26 +8,23 @@ TLazyLibrary FreeTypeLibrary{"libfreetype.so.6", nullptr, false};
 TLazyLibrary HarfBuzzLibrary{"libharfbuzz.so.0", nullptr, false};
 TLazyLibrary HarfBuzzSubsetLibrary{"libharfbuzz-subset.so.0", nullptr, false};
 TLazyLibrary DeflateLibrary{"libdeflate.so.0", nullptr, false};
+TLazyLibrary StbLibrary{"libstb.so.0", nullptr, false};
 
 // FreeType answers 0 for success, so a function of a missing library must
 // never be reached; loading them before anything is drawn sees to it.
-bool LoadFontLibraries() {
-  bool fontconfig = LoadLazyLibrary(FontconfigLibrary);
-  bool freetype = LoadLazyLibrary(FreeTypeLibrary);
-  return fontconfig && freetype;
-}
-
 bool LoadGraphicsLibraries() {
   bool cairo = LoadLazyLibrary(CairoLibrary);
-  return LoadFontLibraries() && cairo;
+  bool fontconfig = LoadLazyLibrary(FontconfigLibrary);
+  bool freetype = LoadLazyLibrary(FreeTypeLibrary);
+  return cairo && fontconfig && freetype;
 }
 
 bool LoadPdfLibraries() {
-  bool fonts = LoadFontLibraries();
+  bool freetype = LoadLazyLibrary(FreeTypeLibrary);
   bool harfbuzz = LoadLazyLibrary(HarfBuzzLibrary);
   bool subset = LoadLazyLibrary(HarfBuzzSubsetLibrary);
   bool deflate = LoadLazyLibrary(DeflateLibrary);
-  return fonts && harfbuzz && subset && deflate;
+  return freetype && harfbuzz && subset && deflate;
 }
 
 }  // namespace tolvane

@@ -12,17 +12,16 @@ extern TLazyLibrary FreeTypeLibrary;
 extern TLazyLibrary HarfBuzzLibrary;
 extern TLazyLibrary HarfBuzzSubsetLibrary;
 extern TLazyLibrary DeflateLibrary;
+extern TLazyLibrary StbLibrary;  // the logos' decoder
 
-// Loads fontconfig and FreeType, which every driver that draws text needs.
-bool LoadFontLibraries();
-
-// Loads those and cairo. False, after a diagnostic that names the library, when
+// Loads all three. False, after a diagnostic that names the library, when
 // one is missing: the driver then opens no output, as for an output that
 // cannot be created.
 bool LoadGraphicsLibraries();
 
-// The same for the PDF writer, which never draws with cairo: the font
-// libraries, HarfBuzz's subsetter and libdeflate.
+// The same for the PDF writer, which never draws with cairo: FreeType,
+// HarfBuzz's subsetter and libdeflate. fontconfig is loaded when a face is
+// not found in the cache of its answers (font_answers.h).
 bool LoadPdfLibraries();
 
 }  // namespace tolvane
