@@ -29,8 +29,10 @@ TEST_F(LazyLibraries, AJobLoadsOnlyWhatItsDriverUses) {
     const char* printer;
     std::vector<std::string> loaded, notLoaded;
   } cases[] = {
-      {"Trace", {}, {"libcups.so.2", "libcairo.so.2", "libfontconfig.so.1", "libfreetype.so.6"}},
-      {"Paper", {"libfontconfig.so.1", "libfreetype.so.6"}, {"libcups.so.2", "libcairo.so.2"}},
+      {"Trace",
+       {},
+       {"libcups.so.2", "libcairo.so.2", "libfontconfig.so.1", "libfreetype.so.6", "libstb.so.0"}},
+      {"Paper", {"libfontconfig.so.1", "libfreetype.so.6"}, {"libcups.so.2", "libcairo.so.2", "libstb.so.0"}},
       {"Picture", {"libcairo.so.2", "libfontconfig.so.1", "libfreetype.so.6"}, {"libcups.so.2"}},
   };
   WriteSystemProfile(ProfileWithPaper);
