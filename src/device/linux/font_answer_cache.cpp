@@ -17,8 +17,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "device/linux/font_answers.h"
 
@@ -128,12 +126,14 @@ std::string AnswerRecord(const TCachedAnswer& cached, const std::string& stamp) 
 }
 
 bool ReadWhole(const std::string& path, std::string& text) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return false;
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  text = bytes.str();
-  return text.size() <= LargestFile;
+  int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (file < 0) return false;
+  char block[16384];
+  ssize_t count;
+  while ((count = read(file, block, sizeof block)) > 0 && text.size() <= LargestFile)
+    text.append(block, size_t(count));
+  close(file);
+  return count == 0 && text.size() <= LargestFile;
 }
 
 // The records between the environment's and the trailer, when the file has
@@ -145,8 +145,10 @@ bool ReadRecords(const std::string& path, std::vector<std::string>& records) {
       text.compare(0, opening.size(), opening) != 0 ||
       text.compare(text.size() - trailer, trailer, Trailer) != 0)
     return false;
-  std::istringstream lines(text.substr(opening.size(), text.size() - opening.size() - trailer));
-  for (std::string line; std::getline(lines, line);) records.push_back(line);
+  for (size_t start = opening.size(), end; start < text.size() - trailer; start = end + 1) {
+    end = text.find('\n', start);
+    records.push_back(text.substr(start, end - start));
+  }
   return true;
 }
 
@@ -239,12 +241,15 @@ void KeepAnswer(TProcessAnswers& process, const TFontRequest& request,
 std::string PathStamp(const std::string& path) {
   struct stat status;
   if (!StatPath(path, status)) return "missing " + std::to_string(errno);
-  char stamp[160];
-  snprintf(stamp, sizeof stamp, "%llu %llu %o %lld %lld.%09ld %lld.%09ld",
-           (unsigned long long)status.st_dev, (unsigned long long)status.st_ino,
-           unsigned(status.st_mode), (long long)status.st_size,
-           (long long)status.st_mtim.tv_sec, status.st_mtim.tv_nsec,
-           (long long)status.st_ctim.tv_sec, status.st_ctim.tv_nsec);
+  std::string stamp;
+  for (long long number :
+       {(long long)status.st_dev, (long long)status.st_ino, (long long)status.st_mode,
+        (long long)status.st_size, (long long)status.st_mtim.tv_sec,
+        (long long)status.st_mtim.tv_nsec, (long long)status.st_ctim.tv_sec,
+        (long long)status.st_ctim.tv_nsec}) {
+    if (!stamp.empty()) stamp += ' ';
+    stamp += std::to_string(number);
+  }
   return stamp;
 }
 
