@@ -32,7 +32,9 @@ TEST_F(LazyLibraries, AJobLoadsOnlyWhatItsDriverUses) {
       {"Trace",
        {},
        {"libcups.so.2", "libcairo.so.2", "libfontconfig.so.1", "libfreetype.so.6", "libstb.so.0"}},
-      {"Paper", {"libfontconfig.so.1", "libfreetype.so.6"}, {"libcups.so.2", "libcairo.so.2", "libstb.so.0"}},
+      {"Paper",
+       {"libfontconfig.so.1", "libfreetype.so.6"},
+       {"libcups.so.2", "libcairo.so.2", "libstb.so.0"}},
       {"Picture", {"libcairo.so.2", "libfontconfig.so.1", "libfreetype.so.6"}, {"libcups.so.2"}},
   };
   WriteSystemProfile(ProfileWithPaper);

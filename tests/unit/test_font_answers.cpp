@@ -19,14 +19,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
+std::string TemporaryDirectory(const char* prefix) {
+  std::string pattern = (fs::temp_directory_path() / (std::string(prefix) + "XXXXXX")).string();
+  EXPECT_NE(mkdtemp(pattern.data()), nullptr);
+  return pattern;
+}
+
 // Every face this test program looks for is kept in a cache of its own,
 // never in the user's.
 class TPrivateCacheHome : public ::testing::Environment {
  public:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "tolvane-cache-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    home_ = pattern;
+    home_ = TemporaryDirectory("tolvane-cache-");
     setenv("XDG_CACHE_HOME", home_.c_str(), 1);
   }
   void TearDown() override { fs::remove_all(home_); }
@@ -39,11 +43,7 @@ class TPrivateCacheHome : public ::testing::Environment {
 
 class FontAnswers : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "tolvane-answers-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    directory_ = pattern;
-  }
+  void SetUp() override { directory_ = TemporaryDirectory("tolvane-answers-"); }
   void TearDown() override { fs::remove_all(directory_); }
 
   std::string PathOf(const std::string& name) const { return directory_ + "/" + name; }
@@ -53,7 +53,8 @@ class FontAnswers : public ::testing::Test {
   }
   // Older than fontconfig's start by more than the cache waits for.
   void Backdate(const std::string& name, int hoursAgo) {
-    fs::last_write_time(PathOf(name), fs::file_time_type::clock::now() - std::chrono::hours(hoursAgo));
+    auto then = fs::file_time_type::clock::now() - std::chrono::hours(hoursAgo);
+    fs::last_write_time(PathOf(name), then);
   }
 
   std::string directory_;
@@ -134,7 +135,8 @@ TEST_F(FontAnswers, AChangeToWhatAnAnswerRestsOnInvalidatesIt) {
                                      {{"Copy", copy}, {"Courier New", real}});
     ASSERT_TRUE(WriteFontAnswers(PathOf("fonts"), cache, FontconfigStarted()));
     std::string change = c.change;
-    if (change == "a configuration file rewritten") WriteFile("fonts.conf", "<fontconfig></fontconfig>\n");
+    if (change == "a configuration file rewritten")
+      WriteFile("fonts.conf", "<fontconfig></fontconfig>\n");
     if (change == "a configuration file removed") fs::remove(PathOf("fonts.conf"));
     if (change == "a file made where none was") WriteFile("local.conf", "<fontconfig/>\n");
     if (change == "another language") setenv("FC_LANG", "hu", 1);

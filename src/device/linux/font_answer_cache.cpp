@@ -285,7 +285,8 @@ bool WriteFontAnswers(const std::string& path, const TFontAnswerCache& cache, ti
   if (!SettledStamps(cache, started, stamps)) return false;
   std::string text = EnvironmentRecords();
   size_t next = 0;
-  for (const std::string& source : cache.Sources) text += Record({"source", source, stamps[next++]});
+  for (const std::string& source : cache.Sources)
+    text += Record({"source", source, stamps[next++]});
   for (const TCachedAnswer& cached : cache.Answers) text += AnswerRecord(cached, stamps[next++]);
   return ReplaceFile(path, text + Trailer);
 }
