@@ -63,6 +63,8 @@ TEST_F(LazyLibraries, ALibraryThatCannotBeLoadedIsNamedAndTheJobGoesTheUsualWay)
       {"a cairo driver without cairo opens no printer", "Picture", "libcairo.so.2", 2,
        "tolvane: cannot load libcairo.so.2"},
       {"the PDF writer never needs cairo", "Paper", "libcairo.so.2", 0, ""},
+      {"a PDF job without fontconfig or kept answers opens no printer", "Paper",
+       "libfontconfig.so.1", 2, "tolvane: cannot load libfontconfig.so.1"},
       {"a file driver without FreeType opens no printer", "Paper", "libfreetype.so.6", 2,
        "tolvane: cannot load libfreetype.so.6"},
       {"the trace driver never needs cairo", "Trace", "libcairo.so.2", 0, ""},
@@ -76,6 +78,7 @@ TEST_F(LazyLibraries, ALibraryThatCannotBeLoadedIsNamedAndTheJobGoesTheUsualWay)
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
     WriteConfiguration(std::string("[preferences]\nprinter=") + c.printer + "\n");
+    std::filesystem::remove_all(CacheHome());  // no font answers kept
     // The loader searches this directory first and finds no library there.
     WriteFile(std::string("broken/") + c.brokenLibrary, "not a library\n");
     setenv("LD_LIBRARY_PATH", PathOf("broken").c_str(), 1);

@@ -36,12 +36,13 @@ constexpr int MostWrites = 8;
 constexpr int64_t SettleNanoseconds = 2000000000;
 
 // What fontconfig reads of the environment: where its configuration and
-// fonts are, and the language that the default substitution adds.
+// fonts are, and the language that the default substitution adds; and where
+// the library itself is found.
 const char* const EnvironmentNames[] = {
     "FONTCONFIG_FILE", "FONTCONFIG_PATH", "FONTCONFIG_SYSROOT", "FC_LANG",
     "LC_ALL",          "LC_CTYPE",        "LANG",               "LANGUAGE",
     "HOME",            "XDG_CONFIG_HOME", "XDG_DATA_HOME",      "XDG_CACHE_HOME",
-    "XDG_CONFIG_DIRS", "XDG_DATA_DIRS",
+    "XDG_CONFIG_DIRS", "XDG_DATA_DIRS",   "LD_LIBRARY_PATH",
 };
 
 // Fields may hold any byte but the three that the format gives a meaning.
@@ -219,6 +220,11 @@ struct TProcessAnswers {
 
 TProcessAnswers& ProcessAnswers() {
   static TProcessAnswers answers;
+  if (!answers.Read) {
+    answers.Read = true;
+    answers.Path = FontAnswerCachePath();
+    if (!answers.Path.empty()) answers.Answers = ReadFontAnswers(answers.Path);
+  }
   return answers;
 }
 
@@ -291,13 +297,10 @@ bool WriteFontAnswers(const std::string& path, const TFontAnswerCache& cache, ti
   return ReplaceFile(path, text + Trailer);
 }
 
+bool FontAnswersKept() { return !ProcessAnswers().Answers.empty(); }
+
 bool FindFontAnswer(const TFontRequest& request, TFontAnswer& answer) {
   TProcessAnswers& process = ProcessAnswers();
-  if (!process.Read) {
-    process.Read = true;
-    process.Path = FontAnswerCachePath();
-    if (!process.Path.empty()) process.Answers = ReadFontAnswers(process.Path);
-  }
   for (const TCachedAnswer& cached : process.Answers) {
     if (!SameRequest(cached.Request, request)) continue;
     answer = cached.Answer;

@@ -31,6 +31,11 @@ struct TFontAnswer {
 // from fontconfig (and then kept). False when fontconfig has none.
 bool FindFontAnswer(const TFontRequest& request, TFontAnswer& answer);
 
+// Whether the cache holds answers for this environment, read on first use.
+// Since the fontconfig library is one of the sources, answers held mean that
+// it is in its place.
+bool FontAnswersKept();
+
 // fontconfig's own answer.
 bool AskFontconfig(const TFontRequest& request, TFontAnswer& answer);
 

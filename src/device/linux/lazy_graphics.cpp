@@ -1,5 +1,7 @@
 #include "device/linux/lazy_graphics.h"
 
+#include "device/linux/font_answers.h"
+
 namespace tolvane {
 
 TLazyLibrary CairoLibrary{"libcairo.so.2", nullptr, false};
@@ -19,12 +21,15 @@ bool LoadGraphicsLibraries() {
   return cairo && fontconfig && freetype;
 }
 
+// fontconfig is loaded only when the cache of its answers holds none; a job
+// whose faces are all there never needs it.
 bool LoadPdfLibraries() {
+  bool fontconfig = FontAnswersKept() || LoadLazyLibrary(FontconfigLibrary);
   bool freetype = LoadLazyLibrary(FreeTypeLibrary);
   bool harfbuzz = LoadLazyLibrary(HarfBuzzLibrary);
   bool subset = LoadLazyLibrary(HarfBuzzSubsetLibrary);
   bool deflate = LoadLazyLibrary(DeflateLibrary);
-  return freetype && harfbuzz && subset && deflate;
+  return fontconfig && freetype && harfbuzz && subset && deflate;
 }
 
 }  // namespace tolvane

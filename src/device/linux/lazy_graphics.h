@@ -20,8 +20,8 @@ extern TLazyLibrary StbLibrary;  // the logos' decoder
 bool LoadGraphicsLibraries();
 
 // The same for the PDF writer, which never draws with cairo: FreeType,
-// HarfBuzz's subsetter and libdeflate. fontconfig is loaded when a face is
-// not found in the cache of its answers (font_answers.h).
+// HarfBuzz's subsetter, libdeflate and, unless the cache of its answers
+// holds some (font_answers.h), fontconfig.
 bool LoadPdfLibraries();
 
 }  // namespace tolvane
