@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "host.h"
@@ -49,36 +48,12 @@ TEST_F(FontAnswers, ASecondJobTakesItsFacesFromTheCacheAndPrintsTheSame) {
   std::string first = Print(asked);
   EXPECT_TRUE(asked);
   EXPECT_TRUE(fs::exists(CacheFile()));
-  std::string second = Print(asked);
+  EXPECT_EQ(Print(asked), first);
   EXPECT_FALSE(asked);
-  EXPECT_EQ(second, first);
-}
-
-TEST_F(FontAnswers, ADamagedOrUnwritableCacheChangesNothingAndSaysNothing) {
-  UseFace("Courier New");
-  bool asked = false;
-  std::string reference = Print(asked);
-  std::ifstream file(CacheFile(), std::ios::binary);
-  std::string valid((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  ASSERT_FALSE(valid.empty());
-  struct Case {
-    const char* why;
-    std::string cache;        // the cache file's bytes
-    std::string cacheHome;    // empty: the test's own
-  } cases[] = {
-      {"damaged", "tolvane font answers 1\n\x01\x02\xff\n", ""},
-      {"cut short", valid.substr(0, valid.size() / 2), ""},
-      {"a file where the cache's directory would be", "", PathOf("report.txt")},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.why);
-    fs::create_directories(fs::path(CacheFile()).parent_path());
-    std::ofstream(CacheFile(), std::ios::binary) << c.cache;
-    if (!c.cacheHome.empty()) setenv("XDG_CACHE_HOME", c.cacheHome.c_str(), 1);
-    EXPECT_EQ(Print(asked), reference);
-    EXPECT_TRUE(asked);
-    setenv("XDG_CACHE_HOME", CacheHome().c_str(), 1);
-  }
+  // A damaged cache is asked around, silently (Print checks that).
+  std::ofstream(CacheFile(), std::ios::binary) << "tolvane font answers 1\n\x01\xff";
+  EXPECT_EQ(Print(asked), first);
+  EXPECT_TRUE(asked);
 }
 
 TEST_F(FontAnswers, AChangedConfigurationGivesTheFaceItNowNames) {
