@@ -96,11 +96,14 @@ void HostTest::SetUp() {
   fs::copy_file(TOLVANE_BINARY, PathOf("tolvane"));
   fs::permissions(PathOf("tolvane"), fs::perms::owner_all);
   WriteSystemProfile(TraceSystemProfile);
+  // Each test's jobs keep their font answers apart from the user's.
+  setenv("XDG_CACHE_HOME", CacheHome().c_str(), 1);
 }
 
 void HostTest::TearDown() {
   std::error_code ignored;
   if (!HasFailure()) fs::remove_all(directory_, ignored);
+  fs::remove_all(CacheHome(), ignored);
 }
 
 void HostTest::WriteFile(const std::string& name, const std::string& bytes) {

@@ -27,6 +27,8 @@ class HostTest : public ::testing::Test {
   std::string ReadFile(const std::string& name) const;
   bool FileExists(const std::string& name) const;
   std::string PathOf(const std::string& name) const { return directory_ + "/" + name; }
+  // The jobs' XDG_CACHE_HOME, beside the job's directory.
+  std::string CacheHome() const { return directory_ + ".cache"; }
 
   void WriteConfiguration(const std::string& text) { WriteFile("tolvane.ini", text); }
   void WriteSystemProfile(const std::string& text) { WriteFile("system.ini", text); }

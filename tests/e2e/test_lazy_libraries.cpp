@@ -16,7 +16,8 @@ const char ProfileWithPaper[] =
     "device=Trace,TRACE,job.trace\n"
     "[Devices]\n"
     "Trace=TRACE,job.trace\n"
-    "Paper=PDF,job.pdf\n";
+    "Paper=PDF,job.pdf\n"
+    "Picture=SVG,job.svg\n";
 
 // The loader's own account of the files it opened for the program.
 bool Loaded(const std::string& loaderLog, const std::string& library) {
@@ -28,8 +29,13 @@ TEST_F(LazyLibraries, AJobLoadsOnlyWhatItsDriverUses) {
     const char* printer;
     std::vector<std::string> loaded, notLoaded;
   } cases[] = {
-      {"Trace", {}, {"libcups.so.2", "libcairo.so.2", "libfontconfig.so.1", "libfreetype.so.6"}},
-      {"Paper", {"libcairo.so.2", "libfontconfig.so.1", "libfreetype.so.6"}, {"libcups.so.2"}},
+      {"Trace",
+       {},
+       {"libcups.so.2", "libcairo.so.2", "libfontconfig.so.1", "libfreetype.so.6", "libstb.so.0"}},
+      {"Paper",
+       {"libfontconfig.so.1", "libfreetype.so.6"},
+       {"libcups.so.2", "libcairo.so.2", "libstb.so.0"}},
+      {"Picture", {"libcairo.so.2", "libfontconfig.so.1", "libfreetype.so.6"}, {"libcups.so.2"}},
   };
   WriteSystemProfile(ProfileWithPaper);
   WriteFile("report.txt", "AB\r\n");
@@ -54,8 +60,11 @@ TEST_F(LazyLibraries, ALibraryThatCannotBeLoadedIsNamedAndTheJobGoesTheUsualWay)
     int exitCode;
     const char* diagnostic;  // empty: nothing said
   } cases[] = {
-      {"a file driver without cairo opens no printer", "Paper", "libcairo.so.2", 2,
+      {"a cairo driver without cairo opens no printer", "Picture", "libcairo.so.2", 2,
        "tolvane: cannot load libcairo.so.2"},
+      {"the PDF writer never needs cairo", "Paper", "libcairo.so.2", 0, ""},
+      {"a PDF job without fontconfig or kept answers opens no printer", "Paper",
+       "libfontconfig.so.1", 2, "tolvane: cannot load libfontconfig.so.1"},
       {"a file driver without FreeType opens no printer", "Paper", "libfreetype.so.6", 2,
        "tolvane: cannot load libfreetype.so.6"},
       {"the trace driver never needs cairo", "Trace", "libcairo.so.2", 0, ""},
@@ -69,6 +78,7 @@ TEST_F(LazyLibraries, ALibraryThatCannotBeLoadedIsNamedAndTheJobGoesTheUsualWay)
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
     WriteConfiguration(std::string("[preferences]\nprinter=") + c.printer + "\n");
+    std::filesystem::remove_all(CacheHome());  // no font answers kept
     // The loader searches this directory first and finds no library there.
     WriteFile(std::string("broken/") + c.brokenLibrary, "not a library\n");
     setenv("LD_LIBRARY_PATH", PathOf("broken").c_str(), 1);

@@ -39,5 +39,16 @@ TEST(CodePage, UnknownCodePageDrawsAs1252) {
     EXPECT_EQ(unknown.Character[byte], CodePageTable(1252).Character[byte]) << byte;
 }
 
+// The default code page is built in rather than asked of iconv; it must be
+// what iconv gives.
+TEST(CodePage1252, BuiltInTableIsIconvs) {
+  TCodePageTable converted{};
+  ASSERT_TRUE(BuildCodePageWithIconv(1252, converted));
+  const TCodePageTable& builtIn = CodePageTable(1252);
+  for (int byte = 0; byte < 256; ++byte)
+    EXPECT_EQ(builtIn.Character[byte], converted.Character[byte]) << byte;
+  EXPECT_EQ(builtIn.Charset, converted.Charset);
+}
+
 }  // namespace
 }  // namespace tolvane

@@ -1,7 +1,6 @@
 #include "device/linux/cairo_fonts.h"
 
 #include <cairo-ft.h>
-#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_ADVANCES_H
@@ -14,6 +13,8 @@
 #include <memory>
 #include <tuple>
 #include <vector>
+
+#include "device/linux/font_answers.h"
 
 namespace tolvane {
 
@@ -77,10 +78,6 @@ int32_t RequestedWeight(int32_t weight) {
   return std::min(weight, 1000);
 }
 
-const cairo_user_data_key_t FreeTypeFaceKey = {};
-
-void DoneFace(void* face) { FT_Done_Face(static_cast<FT_Face>(face)); }
-
 // The OS/2 metrics, or what the other tables say when a font has none.
 TFontMetrics ReadMetrics(FT_Face face) {
   TFontMetrics metrics{};
@@ -122,17 +119,6 @@ std::unique_ptr<TFontFace> LoadFace(const TFaceIdentity& identity, const std::st
   }
   if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0)
     FT_Select_Charmap(face, FT_ENCODING_MS_SYMBOL);
-  cairo_font_face_t* cairoFace = cairo_ft_font_face_create_for_ft_face(face, 0);
-  if (cairo_font_face_status(cairoFace) != CAIRO_STATUS_SUCCESS ||
-      cairo_font_face_set_user_data(cairoFace, &FreeTypeFaceKey, face, DoneFace) !=
-          CAIRO_STATUS_SUCCESS) {
-    cairo_font_face_destroy(cairoFace);
-    FT_Done_Face(face);
-    return nullptr;
-  }
-  unsigned int synthesize = (identity.Bold ? CAIRO_FT_SYNTHESIZE_BOLD : 0) |
-                            (identity.Oblique ? CAIRO_FT_SYNTHESIZE_OBLIQUE : 0);
-  if (synthesize) cairo_ft_font_face_set_synthesize(cairoFace, synthesize);
   auto loaded = std::make_unique<TFontFace>();
   loaded->Family = family;
   loaded->File = identity.File;
@@ -142,58 +128,37 @@ std::unique_ptr<TFontFace> LoadFace(const TFaceIdentity& identity, const std::st
   loaded->SyntheticOblique = identity.Oblique;
   loaded->Metrics = ReadMetrics(face);
   loaded->Face = face;
-  loaded->CairoFace = cairoFace;
   return loaded;
 }
 
-std::string PatternString(FcPattern* pattern, const char* object) {
-  FcChar8* value = nullptr;
-  if (FcPatternGetString(pattern, object, 0, &value) != FcResultMatch || !value) return "";
-  return reinterpret_cast<const char*>(value);
-}
-
-// Asks fontconfig for the face; the second family makes a name that nothing
-// answers fall back to a fixed-pitch face rather than to the default sans.
-FcPattern* MatchPattern(const std::string& name, int32_t weight, bool italic) {
-  if (!FcInit()) return nullptr;
-  FcPattern* pattern = FcPatternCreate();
-  if (!pattern) return nullptr;
-  if (!name.empty())
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
-  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("monospace"));
-  FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(weight));
-  FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-  FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-  FcDefaultSubstitute(pattern);
-  FcResult result = FcResultNoMatch;
-  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-  FcPatternDestroy(pattern);
-  return match;
+// cairo's face of a face, made the first time a cairo surface draws with it:
+// the PDF writer reads the FreeType face itself and never loads cairo. The
+// FreeType face outlives it, as every face lives as long as the process.
+cairo_font_face_t* CairoFontFace(const TFontFace& face) {
+  if (face.CairoFace || face.CairoFaceFailed) return face.CairoFace;
+  cairo_font_face_t* cairoFace = cairo_ft_font_face_create_for_ft_face(face.Face, 0);
+  if (cairo_font_face_status(cairoFace) != CAIRO_STATUS_SUCCESS) {
+    cairo_font_face_destroy(cairoFace);
+    face.CairoFaceFailed = true;
+    return nullptr;
+  }
+  unsigned int synthesize = (face.SyntheticBold ? CAIRO_FT_SYNTHESIZE_BOLD : 0) |
+                            (face.SyntheticOblique ? CAIRO_FT_SYNTHESIZE_OBLIQUE : 0);
+  if (synthesize) cairo_ft_font_face_set_synthesize(cairoFace, synthesize);
+  face.CairoFace = cairoFace;
+  return cairoFace;
 }
 
 const TFontFace* FindLoadedFace(const std::string& name, int32_t weight, bool italic) {
-  FcPattern* match = MatchPattern(name, weight, italic);
-  if (!match) return nullptr;
-  TFaceIdentity identity{PatternString(match, FC_FILE), 0, false, false};
-  std::string family = PatternString(match, FC_FAMILY);
-  int fcWeight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
-  FcBool embolden = FcFalse;
-  FcPatternGetInteger(match, FC_INDEX, 0, &identity.Index);
-  FcPatternGetInteger(match, FC_WEIGHT, 0, &fcWeight);
-  FcPatternGetInteger(match, FC_SLANT, 0, &slant);
-  // The usual configuration marks a face to be thickened itself (and then
-  // reports the weight asked for); without it the weights decide.
-  FcPatternGetBool(match, FC_EMBOLDEN, 0, &embolden);
-  FcPatternDestroy(match);
-  if (identity.File.empty()) return nullptr;
-  int faceWeight = FcWeightToOpenType(fcWeight);
-  identity.Bold = embolden || NeedsSyntheticBold(weight, faceWeight);
-  identity.Oblique = italic && slant == FC_SLANT_ROMAN;
+  TFontAnswer answer;
+  if (!FindFontAnswer(TFontRequest{name, weight, italic}, answer)) return nullptr;
+  TFaceIdentity identity{answer.File, answer.Index,
+                         answer.Embolden || NeedsSyntheticBold(weight, answer.Weight),
+                         italic && answer.Upright};
   TFaceStore& store = Store();
   auto found = store.Faces.find(identity);
   if (found != store.Faces.end()) return found->second.get();
-  std::unique_ptr<TFontFace> loaded = LoadFace(identity, family, faceWeight);
+  std::unique_ptr<TFontFace> loaded = LoadFace(identity, answer.Family, answer.Weight);
   if (!loaded) return nullptr;
   return store.Faces.emplace(identity, std::move(loaded)).first->second.get();
 }
@@ -211,15 +176,23 @@ void BuildGlyphs(FT_Face face, const TCodePageTable& codePage, TFaceGlyphs& glyp
     }
     FT_Fixed advance = 0;
     FT_Get_Advance(face, glyph, FT_LOAD_NO_SCALE, &advance);
-    bool blank = false;
-    if (FT_Load_Glyph(face, glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) ==
-        0)
-      blank = face->glyph->format == FT_GLYPH_FORMAT_OUTLINE &&
-              face->glyph->outline.n_contours == 0;
     glyphs.Glyph[byte] = glyph;
-    glyphs.Blank[byte] = blank;
     glyphs.Advance[byte] = static_cast<double>(advance);
   }
+}
+
+// Loading every glyph's outline is most of what building the table costs,
+// and only the cairo drawings skip blank glyphs; the PDF writer never asks.
+void FindBlanks(FT_Face face, TFaceGlyphs& glyphs) {
+  for (int byte = 0; byte < 256; ++byte) {
+    bool blank = false;
+    if (FT_Load_Glyph(face, glyphs.Glyph[byte],
+                      FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) == 0)
+      blank = face->glyph->format == FT_GLYPH_FORMAT_OUTLINE &&
+              face->glyph->outline.n_contours == 0;
+    glyphs.Blank[byte] = blank;
+  }
+  glyphs.BlanksFound = true;
 }
 
 double Clamped(double pixels) { return std::clamp(pixels, SmallestPixels, LargestPixels); }
@@ -269,13 +242,17 @@ const TFontFace* FindFontFace(const std::string& faceName, int32_t weight, bool 
   return loaded;
 }
 
-const TFaceGlyphs& FaceGlyphs(const TFontFace& face, const TCodePageTable& codePage) {
+const TFaceGlyphs& FaceGlyphs(const TFontFace& face, const TCodePageTable& codePage,
+                              bool withBlanks) {
   auto& tables = face.GlyphTables;
   auto found = tables.find(codePage.CodePage);
-  if (found != tables.end()) return *found->second;
-  auto glyphs = std::make_unique<TFaceGlyphs>();
-  BuildGlyphs(face.Face, codePage, *glyphs);
-  return *tables.emplace(codePage.CodePage, std::move(glyphs)).first->second;
+  if (found == tables.end()) {
+    auto glyphs = std::make_unique<TFaceGlyphs>();
+    BuildGlyphs(face.Face, codePage, *glyphs);
+    found = tables.emplace(codePage.CodePage, std::move(glyphs)).first;
+  }
+  if (withBlanks && !found->second->BlanksFound) FindBlanks(face.Face, *found->second);
+  return *found->second;
 }
 
 // Sizes follow the graphics device interface: a positive height is the cell
@@ -312,8 +289,9 @@ TFontLayout LayOutFont(const LOGFONTA& font, const TFontMetrics& metrics, int32_
   // counter-clockwise on the page takes (1, 0) to (cos, -sin) and (0, 1) to
   // (sin, cos). The inches then go to pixels of each device axis.
   TFontLayout layout{};
-  cairo_matrix_init(&layout.Matrix, emWidth * cosine * dpiX, -emWidth * sine * dpiY,
-                    emHeight * sine * dpiX, emHeight * cosine * dpiY, 0, 0);
+  // Filled in here rather than by cairo, which a PDF job never loads.
+  layout.Matrix = cairo_matrix_t{emWidth * cosine * dpiX, -emWidth * sine * dpiY,
+                                 emHeight * sine * dpiX, emHeight * cosine * dpiY, 0, 0};
   double ascent = std::round(emPixels * metrics.WinAscent / metrics.UnitsPerEm) / dpiUp;
   double cell = emHeight * cellUnits / metrics.UnitsPerEm;
   layout.BaselineX = ascent * sine * dpiX;
@@ -332,15 +310,17 @@ void BuildFontInstance(const LOGFONTA& font, const TPrinterGeometry& geometry,
   std::string name(font.lfFaceName, strnlen(font.lfFaceName, LF_FACESIZE));
   instance.Face = FindFontFace(name, font.lfWeight, font.lfItalic != 0);
   if (!instance.Face) return;
-  instance.Glyphs = &FaceGlyphs(*instance.Face, CodePageTable(geometry.CodePage));
+  instance.Glyphs = &FaceGlyphs(*instance.Face, CodePageTable(geometry.CodePage), true);
   instance.Layout = LayOutFont(font, instance.Face->Metrics, geometry.DpiX, geometry.DpiY);
+  cairo_font_face_t* cairoFace = CairoFontFace(*instance.Face);
+  if (!cairoFace) return;
   cairo_font_options_t* options = cairo_font_options_create();
   // Outlines as drawn, never bent to a pixel grid: the same shapes on paper,
   // on screen and in a picture, and glyph sizes that follow the cell exactly.
   cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
   cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
   cairo_scaled_font_t* scaled =
-      cairo_scaled_font_create(instance.Face->CairoFace, &instance.Layout.Matrix, &ctm, options);
+      cairo_scaled_font_create(cairoFace, &instance.Layout.Matrix, &ctm, options);
   cairo_font_options_destroy(options);
   if (cairo_scaled_font_status(scaled) != CAIRO_STATUS_SUCCESS) {
     cairo_scaled_font_destroy(scaled);

@@ -30,6 +30,7 @@ struct TFaceGlyphs {
   uint32_t Glyph[256];
   bool Blank[256];      // nothing to draw (a space): no ink, only an advance
   double Advance[256];  // font units
+  bool BlanksFound;     // Blank is filled in
 };
 
 struct TFontFace {
@@ -41,7 +42,9 @@ struct TFontFace {
   bool SyntheticOblique;
   TFontMetrics Metrics;
   FT_Face Face;
-  cairo_font_face_t* CairoFace;
+  // cairo's face, made when a cairo surface first draws with the face.
+  mutable cairo_font_face_t* CairoFace = nullptr;
+  mutable bool CairoFaceFailed = false;
   // The glyphs of each code page drawn with so far (FaceGlyphs).
   mutable std::map<int32_t, std::unique_ptr<TFaceGlyphs>> GlyphTables;
 };
@@ -53,8 +56,10 @@ struct TFontFace {
 // installed at all.
 const TFontFace* FindFontFace(const std::string& faceName, int32_t weight, bool italic);
 
-// The glyphs of a code page in a face, built once per face and code page.
-const TFaceGlyphs& FaceGlyphs(const TFontFace& face, const TCodePageTable& codePage);
+// The glyphs of a code page in a face, built once per face and code page;
+// which of them are blank only when asked for.
+const TFaceGlyphs& FaceGlyphs(const TFontFace& face, const TCodePageTable& codePage,
+                              bool withBlanks = false);
 
 // Whether a face of faceWeight stands in for a request of weight by
 // thickening its strokes.

@@ -55,7 +55,25 @@ bool ConvertByte(iconv_t converter, unsigned char byte, char32_t& character) {
   return true;
 }
 
-bool BuildTable(int32_t codePage, TCodePageTable& table) {
+// The default code page's bytes 0x80 to 0x9F, where it differs from
+// Latin-1 (0: undefined, the byte itself). Built in because opening iconv's
+// converters costs a one-page job more than all its text.
+const char16_t Windows1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+};
+
+void BuildWindows1252(TCodePageTable& table) {
+  for (int byte = 0; byte < 256; ++byte) table.Character[byte] = char32_t(byte);
+  for (int i = 0; i < 32; ++i)
+    if (Windows1252High[i] != 0) table.Character[0x80 + i] = Windows1252High[i];
+}
+
+}  // namespace
+
+bool BuildCodePageWithIconv(int32_t codePage, TCodePageTable& table) {
   table.CodePage = codePage;
   table.Charset = CharsetName(codePage);
   iconv_t converter = iconv_open("UTF-32LE", table.Charset.c_str());
@@ -70,6 +88,16 @@ bool BuildTable(int32_t codePage, TCodePageTable& table) {
   return true;
 }
 
+namespace {
+
+bool BuildTable(int32_t codePage, TCodePageTable& table) {
+  if (codePage != FallbackCodePage) return BuildCodePageWithIconv(codePage, table);
+  table.CodePage = codePage;
+  table.Charset = CharsetName(codePage);
+  BuildWindows1252(table);
+  return true;
+}
+
 }  // namespace
 
 const TCodePageTable& CodePageTable(int32_t codePage) {
@@ -81,11 +109,7 @@ const TCodePageTable& CodePageTable(int32_t codePage) {
   if (!BuildTable(codePage, *table)) {
     Diagnose("code page " + std::to_string(codePage) + " is not known to iconv (as " +
              table->Charset + "); the bytes are drawn as code page 1252");
-    if (codePage == FallbackCodePage || !BuildTable(FallbackCodePage, *table)) {
-      // Not even 1252 converts: bytes are taken as Latin-1.
-      for (int byte = 0; byte < 256; ++byte) table->Character[byte] = char32_t(byte);
-      table->Charset = "ISO-8859-1";
-    }
+    BuildTable(FallbackCodePage, *table);
     table->CodePage = codePage;
   }
   return *tables.emplace(codePage, std::move(table)).first->second;

@@ -19,4 +19,8 @@ struct TCodePageTable {
 // the system cannot convert from gives the table of 1252.
 const TCodePageTable& CodePageTable(int32_t codePage);
 
+// The table as iconv converts the code page, for any code page; false when
+// iconv cannot. CodePageTable has 1252 built in.
+bool BuildCodePageWithIconv(int32_t codePage, TCodePageTable& table);
+
 }  // namespace tolvane

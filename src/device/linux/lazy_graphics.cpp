@@ -1,5 +1,7 @@
 #include "device/linux/lazy_graphics.h"
 
+#include "device/linux/font_answers.h"
+
 namespace tolvane {
 
 TLazyLibrary CairoLibrary{"libcairo.so.2", nullptr, false};
@@ -8,9 +10,10 @@ TLazyLibrary FreeTypeLibrary{"libfreetype.so.6", nullptr, false};
 TLazyLibrary HarfBuzzLibrary{"libharfbuzz.so.0", nullptr, false};
 TLazyLibrary HarfBuzzSubsetLibrary{"libharfbuzz-subset.so.0", nullptr, false};
 TLazyLibrary DeflateLibrary{"libdeflate.so.0", nullptr, false};
+TLazyLibrary StbLibrary{"libstb.so.0", nullptr, false};
 
 // FreeType answers 0 for success, so a function of a missing library must
-// never be reached; loading all three before anything is drawn sees to it.
+// never be reached; loading them before anything is drawn sees to it.
 bool LoadGraphicsLibraries() {
   bool cairo = LoadLazyLibrary(CairoLibrary);
   bool fontconfig = LoadLazyLibrary(FontconfigLibrary);
@@ -18,12 +21,15 @@ bool LoadGraphicsLibraries() {
   return cairo && fontconfig && freetype;
 }
 
+// fontconfig is loaded only when the cache of its answers holds none; a job
+// whose faces are all there never needs it.
 bool LoadPdfLibraries() {
-  bool graphics = LoadGraphicsLibraries();
+  bool fontconfig = FontAnswersKept() || LoadLazyLibrary(FontconfigLibrary);
+  bool freetype = LoadLazyLibrary(FreeTypeLibrary);
   bool harfbuzz = LoadLazyLibrary(HarfBuzzLibrary);
   bool subset = LoadLazyLibrary(HarfBuzzSubsetLibrary);
   bool deflate = LoadLazyLibrary(DeflateLibrary);
-  return graphics && harfbuzz && subset && deflate;
+  return fontconfig && freetype && harfbuzz && subset && deflate;
 }
 
 }  // namespace tolvane

@@ -12,14 +12,16 @@ extern TLazyLibrary FreeTypeLibrary;
 extern TLazyLibrary HarfBuzzLibrary;
 extern TLazyLibrary HarfBuzzSubsetLibrary;
 extern TLazyLibrary DeflateLibrary;
+extern TLazyLibrary StbLibrary;  // the logos' decoder
 
 // Loads all three. False, after a diagnostic that names the library, when
 // one is missing: the driver then opens no output, as for an output that
 // cannot be created.
 bool LoadGraphicsLibraries();
 
-// The same for the PDF writer: the font libraries (cairo among them, which
-// still holds the faces), HarfBuzz's subsetter and libdeflate.
+// The same for the PDF writer, which never draws with cairo: FreeType,
+// HarfBuzz's subsetter, libdeflate and, unless the cache of its answers
+// holds some (font_answers.h), fontconfig.
 bool LoadPdfLibraries();
 
 }  // namespace tolvane

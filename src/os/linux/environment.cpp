@@ -19,6 +19,7 @@ namespace {
 
 bool PlatformInitialized = false;
 char UserDecimalSeparator = '.';
+bool CharsetKnown = false;
 std::string UserCharset;
 
 char DecimalSeparatorOfLocale() {
@@ -34,13 +35,14 @@ void EnsureInitialized() {
 }  // namespace
 
 // Read again on every call, so that a caller who changed the environment
-// (a test) gets what it now says.
+// (a test) gets what it now says. Only the categories asked about are
+// loaded: each is a file of the system's, and reading them all took a
+// noticeable part of a short job.
 void InitializePlatform() {
-  std::setlocale(LC_ALL, "");
+  std::setlocale(LC_NUMERIC, "");
   UserDecimalSeparator = DecimalSeparatorOfLocale();
-  const char* codeset = nl_langinfo(CODESET);
-  UserCharset = codeset != nullptr ? codeset : "";
-  std::setlocale(LC_ALL, "C");
+  std::setlocale(LC_NUMERIC, "C");
+  CharsetKnown = false;
   PlatformInitialized = true;
 }
 
@@ -49,8 +51,15 @@ char GetUserDecimalSeparator() {
   return UserDecimalSeparator;
 }
 
+// Asked only when a warning goes to the console.
 std::string ConsoleCharset() {
   EnsureInitialized();
+  if (CharsetKnown) return UserCharset;
+  std::setlocale(LC_CTYPE, "");
+  const char* codeset = nl_langinfo(CODESET);
+  UserCharset = codeset != nullptr ? codeset : "";
+  std::setlocale(LC_CTYPE, "C");
+  CharsetKnown = true;
   return UserCharset;
 }
 

@@ -1,6 +1,7 @@
 #include "os/linux/lazy_library.h"
 
 #include <dlfcn.h>
+#include <link.h>
 
 #include <string>
 
@@ -18,6 +19,14 @@ bool LoadLazyLibrary(TLazyLibrary& library) {
   Diagnose(std::string("cannot load ") + library.FileName + " from the system's library path: " +
            (reason ? reason : "unknown reason"));
   return false;
+}
+
+std::string LazyLibraryFile(const TLazyLibrary& library) {
+  link_map* map = nullptr;
+  if (!library.Handle || dlinfo(library.Handle, RTLD_DI_LINKMAP, &map) != 0 || !map ||
+      !map->l_name)
+    return "";
+  return map->l_name;
 }
 
 void* LazyFunction(TLazyLibrary& library, const char* name) {

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <tuple>
 
 namespace tolvane {
@@ -28,6 +29,9 @@ struct TLazyLibrary {
 // Opens the library when it is not open yet. False, after a diagnostic the
 // first time, when it cannot be loaded.
 bool LoadLazyLibrary(TLazyLibrary& library);
+
+// The file the library was loaded from; empty when it is not loaded.
+std::string LazyLibraryFile(const TLazyLibrary& library);
 
 // The address of the library's function, or null after a diagnostic when
 // the library or the function cannot be found.
