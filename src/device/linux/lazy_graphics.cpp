@@ -7,8 +7,6 @@ namespace tolvane {
 TLazyLibrary CairoLibrary{"libcairo.so.2", nullptr, false};
 TLazyLibrary FontconfigLibrary{"libfontconfig.so.1", nullptr, false};
 TLazyLibrary FreeTypeLibrary{"libfreetype.so.6", nullptr, false};
-TLazyLibrary HarfBuzzLibrary{"libharfbuzz.so.0", nullptr, false};
-TLazyLibrary HarfBuzzSubsetLibrary{"libharfbuzz-subset.so.0", nullptr, false};
 TLazyLibrary DeflateLibrary{"libdeflate.so.0", nullptr, false};
 TLazyLibrary StbLibrary{"libstb.so.0", nullptr, false};
 
@@ -26,10 +24,8 @@ bool LoadGraphicsLibraries() {
 bool LoadPdfLibraries() {
   bool fontconfig = FontAnswersKept() || LoadLazyLibrary(FontconfigLibrary);
   bool freetype = LoadLazyLibrary(FreeTypeLibrary);
-  bool harfbuzz = LoadLazyLibrary(HarfBuzzLibrary);
-  bool subset = LoadLazyLibrary(HarfBuzzSubsetLibrary);
   bool deflate = LoadLazyLibrary(DeflateLibrary);
-  return fontconfig && freetype && harfbuzz && subset && deflate;
+  return fontconfig && freetype && deflate;
 }
 
 }  // namespace tolvane

@@ -9,8 +9,6 @@ namespace tolvane {
 extern TLazyLibrary CairoLibrary;
 extern TLazyLibrary FontconfigLibrary;
 extern TLazyLibrary FreeTypeLibrary;
-extern TLazyLibrary HarfBuzzLibrary;
-extern TLazyLibrary HarfBuzzSubsetLibrary;
 extern TLazyLibrary DeflateLibrary;
 extern TLazyLibrary StbLibrary;  // the logos' decoder
 
@@ -20,8 +18,8 @@ extern TLazyLibrary StbLibrary;  // the logos' decoder
 bool LoadGraphicsLibraries();
 
 // The same for the PDF writer, which never draws with cairo: FreeType,
-// HarfBuzz's subsetter, libdeflate and, unless the cache of its answers
-// holds some (font_answers.h), fontconfig.
+// libdeflate and, unless the cache of its answers holds some
+// (font_answers.h), fontconfig.
 bool LoadPdfLibraries();
 
 }  // namespace tolvane

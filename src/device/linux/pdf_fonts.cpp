@@ -3,8 +3,10 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
-#include <hb-subset.h>
-#include <hb.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -12,6 +14,7 @@
 #include <cstring>
 
 #include "device/linux/pdf_sfnt.h"
+#include "device/linux/sfnt_subset.h"
 #include "os/win32.h"
 
 namespace tolvane {
@@ -22,85 +25,49 @@ namespace {
 // CMap programs allow.
 constexpr size_t CodesPerBlock = 100;
 
-// The tables that arrange glyphs for text layout; the document positions
-// every glyph itself, so they would only add glyphs and bytes.
-void DropLayoutTables(hb_subset_input_t* input) {
-  hb_set_t* drop = hb_subset_input_set(input, HB_SUBSET_SETS_DROP_TABLE_TAG);
-  for (hb_tag_t tag : {HB_TAG('G', 'S', 'U', 'B'), HB_TAG('G', 'P', 'O', 'S'),
-                       HB_TAG('G', 'D', 'E', 'F'), HB_TAG('k', 'e', 'r', 'n'),
-                       HB_TAG('m', 'o', 'r', 'x'), HB_TAG('m', 'o', 'r', 't'),
-                       HB_TAG('J', 'S', 'T', 'F'), HB_TAG('B', 'A', 'S', 'E')})
-    hb_set_add(drop, tag);
-}
-
-bool HasTable(hb_face_t* face, hb_tag_t tag) {
-  hb_blob_t* table = hb_face_reference_table(face, tag);
-  bool present = hb_blob_get_length(table) > 0;
-  hb_blob_destroy(table);
-  return present;
-}
-
-bool RunSubset(hb_face_t* face, const TPdfFont& font, TPdfSubset& subset, std::string& reason) {
-  hb_subset_input_t* input = hb_subset_input_create_or_fail();
-  if (!input) {
-    reason = "no memory for the subset";
-    return false;
-  }
-  hb_set_t* glyphs = hb_subset_input_glyph_set(input);
+// The glyphs of the codes taken, in a subset of the font file whose
+// character map holds just the characters drawn.
+bool CutFont(std::string_view file, const TPdfFont& font, TPdfSubset& subset, std::string& reason) {
+  std::vector<uint32_t> glyphs;
   for (int code = 0; code < 256; ++code)
-    if (font.Used[code]) hb_set_add(glyphs, font.Glyphs[code]);
-  hb_set_add(glyphs, 0);
-  hb_subset_input_set_flags(input, HB_SUBSET_FLAGS_NO_HINTING);
-  DropLayoutTables(input);
-  hb_subset_plan_t* plan = hb_subset_plan_create_or_fail(face, input);
-  hb_subset_input_destroy(input);
-  if (!plan) {
-    reason = "the subsetter refused it";
-    return false;
-  }
-  const hb_map_t* mapping = hb_subset_plan_old_to_new_glyph_mapping(plan);
+    if (font.Used[code]) glyphs.push_back(font.Glyphs[code]);
+  TSfntSubset cut;
+  if (!SubsetTrueType(file, font.Index, glyphs, cut, reason)) return false;
   for (int code = 0; code < 256; ++code) {
-    hb_codepoint_t mapped = hb_map_get(mapping, font.Glyphs[code]);
-    if (font.Used[code] && mapped != HB_MAP_VALUE_INVALID) subset.Glyphs[code] = mapped;
+    if (!font.Used[code]) continue;
+    subset.Glyphs[code] = SubsetGlyph(cut, font.Glyphs[code]);
     char32_t character = font.Characters[code];
-    if (font.Used[code] && mapped != HB_MAP_VALUE_INVALID && mapped != 0 && character < 0xFFFF)
-      subset.Map.push_back({uint16_t(character), uint16_t(mapped)});
+    if (subset.Glyphs[code] != 0 && character < 0xFFFF)
+      subset.Map.push_back({uint16_t(character), uint16_t(subset.Glyphs[code])});
   }
-  hb_face_t* result = hb_subset_plan_execute_or_fail(plan);
-  hb_subset_plan_destroy(plan);
-  if (!result) {
-    reason = "the subsetter refused it";
-    return false;
+  subset.Program = std::move(cut.Program);
+  if (!ReplaceCharacterMap(subset.Program, subset.Map)) {
+    reason = "its subset cannot be read";
+    subset.Program.clear();
   }
-  if (!HasTable(result, HB_TAG('g', 'l', 'y', 'f'))) {
-    reason = "it has no TrueType outlines";
-  } else {
-    hb_blob_t* blob = hb_face_reference_blob(result);
-    unsigned int length = 0;
-    const char* data = hb_blob_get_data(blob, &length);
-    subset.Program.assign(data, length);
-    hb_blob_destroy(blob);
-    if (!ReplaceCharacterMap(subset.Program, subset.Map)) {
-      reason = "its subset cannot be read";
-      subset.Program.clear();
-    }
-  }
-  hb_face_destroy(result);
   return !subset.Program.empty();
 }
 
 }  // namespace
 
+// The file is mapped rather than read: a subset takes a few of its glyphs.
 bool SubsetPdfFont(const TPdfFont& font, TPdfSubset& subset, std::string& reason) {
-  hb_blob_t* blob = hb_blob_create_from_file_or_fail(font.File.c_str());
-  if (!blob) {
+  int descriptor = open(font.File.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat info {};
+  if (descriptor < 0 || fstat(descriptor, &info) != 0 || info.st_size <= 0) {
+    if (descriptor >= 0) close(descriptor);
     reason = "the file cannot be read";
     return false;
   }
-  hb_face_t* face = hb_face_create(blob, unsigned(font.Index));
-  hb_blob_destroy(blob);
-  bool made = RunSubset(face, font, subset, reason);
-  hb_face_destroy(face);
+  size_t size = size_t(info.st_size);
+  void* data = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, descriptor, 0);
+  close(descriptor);
+  if (data == MAP_FAILED) {
+    reason = "the file cannot be read";
+    return false;
+  }
+  bool made = CutFont(std::string_view(static_cast<const char*>(data), size), font, subset, reason);
+  munmap(data, size);
   return made;
 }
 

@@ -1,0 +1,31 @@
+// A TrueType font cut down to the glyphs that a document draws, as PDF and
+// PostScript fonts embed it. Glyphs keep their order and are numbered
+// anew from 0 (the missing-glyph glyph, always kept); the glyphs that
+// composite glyphs are built from come along. Hinting is dropped, as the
+// viewer or printer scales the outlines itself, and so are the tables of
+// text layout and of glyph-indexed device data, which the new numbering
+// would make wrong. The character map is left for the caller to write.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tolvane {
+
+struct TSfntSubset {
+  std::string Program;              // the font file, without a character map
+  std::vector<uint32_t> OldGlyphs;  // by new glyph, the glyph of the source
+};
+
+// The subset of glyphs from the font at index in file (a single font or a
+// collection). False, with the reason, when the font has no TrueType
+// outlines or its tables cannot be read.
+bool SubsetTrueType(std::string_view file, int index, const std::vector<uint32_t>& glyphs,
+                    TSfntSubset& subset, std::string& reason);
+
+// The new number of a glyph of the source; 0 when the subset lacks it.
+uint32_t SubsetGlyph(const TSfntSubset& subset, uint32_t oldGlyph);
+
+}  // namespace tolvane
