@@ -197,6 +197,9 @@ void WriteOutlines(const TSource& source, const TSfntSubset& subset, std::string
     if (glyf.size() % 2) glyf += '\0';  // short locations count words
     offsets.push_back(glyf.size());
   }
+  // A table of no bytes reads as a missing one: a subset of blank glyphs
+  // (a page of spaces) keeps one byte there.
+  if (glyf.empty()) glyf += '\0';
   longLocations = glyf.size() > 0x1FFFE;
   for (size_t offset : offsets)
     longLocations ? SfntPut32(loca, uint32_t(offset)) : SfntPut16(loca, uint32_t(offset / 2));

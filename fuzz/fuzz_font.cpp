@@ -1,0 +1,54 @@
+// The TrueType subsetter that the PDF and PostScript fonts embed: the input
+// is a font file (or collection). What it cuts must be a font that it reads
+// again, that names each kept glyph once, and that comes out the same when
+// it is cut again with all its glyphs.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "device/linux/pdf_sfnt.h"
+#include "device/linux/sfnt_subset.h"
+
+namespace {
+
+[[noreturn]] void Wrong(const char* what) {
+  std::fprintf(stderr, "%s\n", what);
+  std::abort();
+}
+
+void CheckSubset(const tolvane::TSfntSubset& subset) {
+  const std::vector<uint32_t>& old = subset.OldGlyphs;
+  if (old.empty() || old[0] != 0) Wrong("the subset lacks glyph 0");
+  for (size_t i = 1; i < old.size(); ++i)
+    if (old[i] <= old[i - 1]) Wrong("the subset's glyphs are out of order");
+  std::vector<uint32_t> all(old.size());
+  for (uint32_t glyph = 0; glyph < all.size(); ++glyph) all[glyph] = glyph;
+  tolvane::TSfntSubset again;
+  std::string reason;
+  if (!tolvane::SubsetTrueType(subset.Program, 0, all, again, reason)) Wrong("the subset cannot be read");
+  if (again.Program != subset.Program) Wrong("the subset changes when cut again");
+  std::string mapped = subset.Program;
+  if (!tolvane::ReplaceCharacterMap(mapped, {{'A', 1}, {0xE9, uint16_t(old.size() - 1)}}))
+    Wrong("the subset takes no character map");
+  std::vector<size_t> pieces = tolvane::FontPieces(mapped, 4000);
+  if (pieces.back() != mapped.size()) Wrong("the pieces miss the end of the font");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string_view file(reinterpret_cast<const char*>(data), size);
+  std::vector<uint32_t> glyphs = {1000, 65535};
+  for (uint32_t glyph = 0; glyph < 64; ++glyph) glyphs.push_back(glyph);
+  for (int index : {0, 1}) {
+    tolvane::TSfntSubset subset;
+    std::string reason;
+    if (tolvane::SubsetTrueType(file, index, glyphs, subset, reason))
+      CheckSubset(subset);
+    else if (reason.empty())
+      Wrong("a font refused without a reason");
+  }
+  return 0;
+}
