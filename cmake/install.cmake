@@ -100,7 +100,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # to dpkg-shlibdeps (they are not linked); they are named here, and the
 # scanned dependencies are added to them.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libcups2 (>= 2.2), libcairo2 (>= 1.16), libfontconfig1 (>= 2.13), libfreetype6 (>= 2.10), libharfbuzz0b (>= 4.0), libharfbuzz-subset0 (>= 4.0), libdeflate0 (>= 1.10), libstb0")
+    "libcups2 (>= 2.2), libcairo2 (>= 1.16), libfontconfig1 (>= 2.13), libfreetype6 (>= 2.10), libdeflate0 (>= 1.10), libstb0")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "cups, cups-client, zenity")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://tolvane.example/")

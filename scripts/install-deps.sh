@@ -8,9 +8,8 @@ packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev zlib1g-dev 
 # fonts they draw with, and poppler's tools for the tests that read PDFs.
 packages+=(libcairo2-dev libfontconfig-dev libfreetype-dev libstb-dev fonts-liberation2
            fonts-dejavu-core poppler-utils)
-# The PDF writer: HarfBuzz's subsetter and libdeflate; qpdf checks the PDFs
-# that the tests write.
-packages+=(libharfbuzz-dev libdeflate-dev qpdf)
+# The PDF writer: libdeflate; qpdf checks the PDFs that the tests write.
+packages+=(libdeflate-dev qpdf)
 # Ghostscript runs the PostScript that the tests write, and converts it to PDF.
 packages+=(ghostscript)
 # The fuzz targets: clang with libFuzzer and the sanitizers' runtimes.
