@@ -31,7 +31,7 @@ std::string Outline(FT_Face face, uint32_t glyph) {
   for (int i = 0; i < outline.n_points; ++i)
     text += std::to_string(outline.points[i].x) + "," + std::to_string(outline.points[i].y) + "," +
             std::to_string(outline.tags[i] & 1) + " ";
-  for (int i = 0; i < outline.n_contours; ++i) text += "/" + std::to_string(outline.contours[i]);
+  for (int i = 0; i < outline.n_contours; ++i) text += std::to_string(outline.contours[i]) + ";";
   return text;
 }
 
