@@ -304,7 +304,9 @@ bool SubsetTrueType(std::string_view file, int index, const std::vector<uint32_t
   if (!ReadSource(file, index, source, reason)) return false;
   subset.OldGlyphs = GlyphClosure(source, glyphs);
   std::vector<TSfntTable> tables = SubsetTables(source, subset);
-  subset.Program = WriteSfntTables(source.Version, tables);
+  // Apple's own tag is kept; anything else writes the usual version.
+  constexpr uint32_t AppleTrueType = 0x74727565, TrueType = 0x00010000;
+  subset.Program = WriteSfntTables(source.Version == AppleTrueType ? AppleTrueType : TrueType, tables);
   return true;
 }
 
