@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "device/linux/font_answers.h"
+#include "device/linux/lazy_graphics.h"
+#include "device/linux/sfnt_face.h"
 
 namespace tolvane {
 
@@ -64,9 +66,12 @@ TFaceStore& Store() {
   return *store;
 }
 
+// FreeType answers 0 for success, so none of its functions is called before
+// the library is known to be there.
 FT_Library Library() {
   TFaceStore& store = Store();
-  if (!store.Library && !store.LibraryFailed && FT_Init_FreeType(&store.Library) != 0) {
+  if (!store.Library && !store.LibraryFailed &&
+      (!LoadLazyLibrary(FreeTypeLibrary) || FT_Init_FreeType(&store.Library) != 0)) {
     store.Library = nullptr;
     store.LibraryFailed = true;
   }
@@ -107,27 +112,46 @@ TFontMetrics ReadMetrics(FT_Face face) {
   return metrics;
 }
 
-std::unique_ptr<TFontFace> LoadFace(const TFaceIdentity& identity, const std::string& family,
-                                      int weight) {
+FT_Face OpenFreeTypeFace(const std::string& file, int index) {
   FT_Library library = Library();
   if (!library) return nullptr;
   FT_Face face = nullptr;
-  if (FT_New_Face(library, identity.File.c_str(), identity.Index, &face) != 0) return nullptr;
+  if (FT_New_Face(library, file.c_str(), index, &face) != 0) return nullptr;
   if (!FT_IS_SCALABLE(face)) {
     FT_Done_Face(face);
     return nullptr;
   }
   if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0)
     FT_Select_Charmap(face, FT_ENCODING_MS_SYMBOL);
-  auto loaded = std::make_unique<TFontFace>();
+  return face;
+}
+
+// What the PDF writer needs of a face besides its metrics.
+void ReadFreeTypeFace(FT_Face face, const std::string& family, TFontFace& loaded) {
+  const char* postscript = FT_Get_Postscript_Name(face);
+  loaded.PostScriptName = postscript ? postscript : family;
+  loaded.BoundingBox[0] = double(face->bbox.xMin);
+  loaded.BoundingBox[1] = double(face->bbox.yMin);
+  loaded.BoundingBox[2] = double(face->bbox.xMax);
+  loaded.BoundingBox[3] = double(face->bbox.yMax);
+  loaded.FixedPitch = FT_IS_FIXED_WIDTH(face);
+  auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+  loaded.CapHeight = os2 && os2->version >= 2 && os2->sCapHeight > 0 ? os2->sCapHeight : 0;
+  loaded.SymbolMap = face->charmap && face->charmap->encoding == FT_ENCODING_MS_SYMBOL;
+  loaded.Metrics = ReadMetrics(face);
+  loaded.Face = face;
+}
+
+std::unique_ptr<TFontFace> LoadFace(const TFaceIdentity& identity, const std::string& family,
+                                    int weight, TFaceReader reader) {
+  auto loaded = LoadFontFace(identity.File, identity.Index, family, reader);
+  if (!loaded) return nullptr;
   loaded->Family = family;
   loaded->File = identity.File;
   loaded->Index = identity.Index;
   loaded->Weight = weight;
   loaded->SyntheticBold = identity.Bold;
   loaded->SyntheticOblique = identity.Oblique;
-  loaded->Metrics = ReadMetrics(face);
-  loaded->Face = face;
   return loaded;
 }
 
@@ -136,7 +160,12 @@ std::unique_ptr<TFontFace> LoadFace(const TFaceIdentity& identity, const std::st
 // FreeType face outlives it, as every face lives as long as the process.
 cairo_font_face_t* CairoFontFace(const TFontFace& face) {
   if (face.CairoFace || face.CairoFaceFailed) return face.CairoFace;
-  cairo_font_face_t* cairoFace = cairo_ft_font_face_create_for_ft_face(face.Face, 0);
+  FT_Face ftFace = FreeTypeFace(face);
+  if (!ftFace) {
+    face.CairoFaceFailed = true;
+    return nullptr;
+  }
+  cairo_font_face_t* cairoFace = cairo_ft_font_face_create_for_ft_face(ftFace, 0);
   if (cairo_font_face_status(cairoFace) != CAIRO_STATUS_SUCCESS) {
     cairo_font_face_destroy(cairoFace);
     face.CairoFaceFailed = true;
@@ -149,7 +178,8 @@ cairo_font_face_t* CairoFontFace(const TFontFace& face) {
   return cairoFace;
 }
 
-const TFontFace* FindLoadedFace(const std::string& name, int32_t weight, bool italic) {
+const TFontFace* FindLoadedFace(const std::string& name, int32_t weight, bool italic,
+                                TFaceReader reader) {
   TFontAnswer answer;
   if (!FindFontAnswer(TFontRequest{name, weight, italic}, answer)) return nullptr;
   TFaceIdentity identity{answer.File, answer.Index,
@@ -158,7 +188,7 @@ const TFontFace* FindLoadedFace(const std::string& name, int32_t weight, bool it
   TFaceStore& store = Store();
   auto found = store.Faces.find(identity);
   if (found != store.Faces.end()) return found->second.get();
-  std::unique_ptr<TFontFace> loaded = LoadFace(identity, answer.Family, answer.Weight);
+  std::unique_ptr<TFontFace> loaded = LoadFace(identity, answer.Family, answer.Weight, reader);
   if (!loaded) return nullptr;
   return store.Faces.emplace(identity, std::move(loaded)).first->second.get();
 }
@@ -186,7 +216,7 @@ void BuildGlyphs(FT_Face face, const TCodePageTable& codePage, TFaceGlyphs& glyp
 void FindBlanks(FT_Face face, TFaceGlyphs& glyphs) {
   for (int byte = 0; byte < 256; ++byte) {
     bool blank = false;
-    if (FT_Load_Glyph(face, glyphs.Glyph[byte],
+    if (face && FT_Load_Glyph(face, glyphs.Glyph[byte],
                       FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) == 0)
       blank = face->glyph->format == FT_GLYPH_FORMAT_OUTLINE &&
               face->glyph->outline.n_contours == 0;
@@ -230,16 +260,33 @@ bool NeedsSyntheticBold(int32_t weight, int faceWeight) {
   return RequestedWeight(weight) >= BoldThreshold && faceWeight < BoldThreshold;
 }
 
-const TFontFace* FindFontFace(const std::string& faceName, int32_t weight, bool italic) {
+const TFontFace* FindFontFace(const std::string& faceName, int32_t weight, bool italic,
+                              TFaceReader reader) {
   TFaceRequest request{faceName, RequestedWeight(weight), italic};
   TFaceStore& store = Store();
   auto found = store.Requests.find(request);
   if (found != store.Requests.end()) return found->second;
-  const TFontFace* loaded = FindLoadedFace(request.Name, request.Weight, italic);
+  const TFontFace* loaded = FindLoadedFace(request.Name, request.Weight, italic, reader);
   // A face that will not load (a broken file) gives way to monospace.
-  if (!loaded && !request.Name.empty()) loaded = FindLoadedFace("", request.Weight, italic);
+  if (!loaded && !request.Name.empty())
+    loaded = FindLoadedFace("", request.Weight, italic, reader);
   store.Requests.emplace(request, loaded);
   return loaded;
+}
+
+std::unique_ptr<TFontFace> LoadFontFace(const std::string& file, int index,
+                                        const std::string& family, TFaceReader reader) {
+  auto loaded = std::make_unique<TFontFace>();
+  if (reader == TFaceReader::Sfnt && ReadSfntFace(file, index, *loaded)) return loaded;
+  FT_Face face = OpenFreeTypeFace(file, index);
+  if (!face) return nullptr;
+  ReadFreeTypeFace(face, family, *loaded);
+  return loaded;
+}
+
+FT_Face FreeTypeFace(const TFontFace& face) {
+  if (!face.Face) face.Face = OpenFreeTypeFace(face.File, face.Index);
+  return face.Face;
 }
 
 const TFaceGlyphs& FaceGlyphs(const TFontFace& face, const TCodePageTable& codePage,
@@ -248,10 +295,13 @@ const TFaceGlyphs& FaceGlyphs(const TFontFace& face, const TCodePageTable& codeP
   auto found = tables.find(codePage.CodePage);
   if (found == tables.end()) {
     auto glyphs = std::make_unique<TFaceGlyphs>();
-    BuildGlyphs(face.Face, codePage, *glyphs);
+    if (!face.Sfnt.empty())
+      BuildSfntGlyphs(face, codePage, *glyphs);
+    else
+      BuildGlyphs(face.Face, codePage, *glyphs);
     found = tables.emplace(codePage.CodePage, std::move(glyphs)).first;
   }
-  if (withBlanks && !found->second->BlanksFound) FindBlanks(face.Face, *found->second);
+  if (withBlanks && !found->second->BlanksFound) FindBlanks(FreeTypeFace(face), *found->second);
   return *found->second;
 }
 

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "device/device.h"
 #include "device/linux/code_page.h"
@@ -41,7 +42,19 @@ struct TFontFace {
   bool SyntheticBold;  // the family has no face as heavy as asked for
   bool SyntheticOblique;
   TFontMetrics Metrics;
-  FT_Face Face;
+  std::string PostScriptName;  // the face's own, else its family
+  double BoundingBox[4];       // font units: left, bottom, right, top
+  bool FixedPitch;
+  double CapHeight;            // OS/2 sCapHeight; 0 when the face has none
+  bool SymbolMap;              // glyphs are found through the symbol map
+  // The face's file, mapped into memory, and where its table directory
+  // starts in it, for faces read from their own tables (sfnt_face.h);
+  // empty for the others. Faces live as long as the process.
+  std::string_view Sfnt;
+  size_t SfntDirectory = 0;
+  // FreeType's face: made when the face is loaded through FreeType, else
+  // when cairo first needs it (FreeTypeFace).
+  mutable FT_Face Face = nullptr;
   // cairo's face, made when a cairo surface first draws with the face.
   mutable cairo_font_face_t* CairoFace = nullptr;
   mutable bool CairoFaceFailed = false;
@@ -54,7 +67,22 @@ struct TFontFace {
 // answers, so that a report keeps its fixed pitch. Found once per name,
 // weight and slant for the process. Null only when no scalable font is
 // installed at all.
-const TFontFace* FindFontFace(const std::string& faceName, int32_t weight, bool italic);
+// The PDF writer reads faces without FreeType where their tables allow it
+// (sfnt_face.h); cairo draws with FreeType's faces, so its drivers read
+// them with FreeType.
+enum class TFaceReader { FreeType, Sfnt };
+const TFontFace* FindFontFace(const std::string& faceName, int32_t weight, bool italic,
+                              TFaceReader reader = TFaceReader::FreeType);
+
+// Loads the face at index of file, with the reader asked for where it can
+// read it, else with FreeType; a face without a PostScript name takes the
+// family's. Null when neither can.
+std::unique_ptr<TFontFace> LoadFontFace(const std::string& file, int index,
+                                        const std::string& family, TFaceReader reader);
+
+// FreeType's face of a face, opened when first asked for; null when
+// FreeType cannot open it.
+FT_Face FreeTypeFace(const TFontFace& face);
 
 // The glyphs of a code page in a face, built once per face and code page;
 // which of them are blank only when asked for.

@@ -20,12 +20,12 @@ bool LoadGraphicsLibraries() {
 }
 
 // fontconfig is loaded only when the cache of its answers holds none; a job
-// whose faces are all there never needs it.
+// whose faces are all there never needs it. FreeType is loaded only for a
+// face that the program cannot read from its tables itself (sfnt_face.h).
 bool LoadPdfLibraries() {
   bool fontconfig = FontAnswersKept() || LoadLazyLibrary(FontconfigLibrary);
-  bool freetype = LoadLazyLibrary(FreeTypeLibrary);
   bool deflate = LoadLazyLibrary(DeflateLibrary);
-  return fontconfig && freetype && deflate;
+  return fontconfig && deflate;
 }
 
 }  // namespace tolvane

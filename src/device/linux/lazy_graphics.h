@@ -17,9 +17,9 @@ extern TLazyLibrary StbLibrary;  // the logos' decoder
 // cannot be created.
 bool LoadGraphicsLibraries();
 
-// The same for the PDF writer, which never draws with cairo: FreeType,
-// libdeflate and, unless the cache of its answers holds some
-// (font_answers.h), fontconfig.
+// The same for the PDF writer, which never draws with cairo: libdeflate
+// and, unless the cache of its answers holds some (font_answers.h),
+// fontconfig. FreeType comes only when a face needs it.
 bool LoadPdfLibraries();
 
 }  // namespace tolvane

@@ -1,8 +1,5 @@
 #include "device/linux/pdf_fonts.h"
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include FT_TRUETYPE_TABLES_H
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -74,11 +71,9 @@ bool SubsetPdfFont(const TPdfFont& font, TPdfSubset& subset, std::string& reason
 namespace {
 
 // A PostScript name keeps to the characters that need no escape in a name.
-std::string FontName(FT_Face face, const std::string& family) {
-  const char* postscript = FT_Get_Postscript_Name(face);
-  std::string source = postscript ? postscript : family;
+std::string FontName(const TFontFace& face) {
   std::string name;
-  for (unsigned char ch : source)
+  for (unsigned char ch : face.PostScriptName)
     if (ch > 0x20 && ch < 0x7F && !std::strchr("()<>[]{}/%#", ch)) name += char(ch);
   return name.empty() ? "Font" : name;
 }
@@ -130,18 +125,15 @@ std::string EncodingEntry(const TPdfFont& font) {
 }
 
 std::string DescriptorEntries(const TFontFace& face, const std::string& name) {
-  FT_Face ft = face.Face;
   double upem = face.Metrics.UnitsPerEm;
-  auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(ft, FT_SFNT_OS2));
-  double capHeight = os2 && os2->version >= 2 && os2->sCapHeight > 0 ? os2->sCapHeight
-                                                                      : face.Metrics.WinAscent;
+  double capHeight = face.CapHeight > 0 ? face.CapHeight : face.Metrics.WinAscent;
   // Not symbolic: codes name characters through the encoding.
-  int flags = 32 | (FT_IS_FIXED_WIDTH(ft) ? 1 : 0);
+  int flags = 32 | (face.FixedPitch ? 1 : 0);
   std::string text = "<</Type/FontDescriptor/FontName/" + name + "/Flags ";
   AppendInteger(text, flags);
   text += "/FontBBox[";
-  for (FT_Pos value : {ft->bbox.xMin, ft->bbox.yMin, ft->bbox.xMax, ft->bbox.yMax}) {
-    AppendInteger(text, std::llround(Thousandths(double(value), upem)));
+  for (double value : face.BoundingBox) {
+    AppendInteger(text, std::llround(Thousandths(value, upem)));
     text += ' ';
   }
   text += "]/ItalicAngle 0/Ascent ";
@@ -247,7 +239,7 @@ int32_t PdfWidth(const TPdfFont& font, double advance) {
 }
 
 std::string PdfFontName(const TPdfFont& font) {
-  return FontName(font.Face->Face, font.Face->Family);
+  return FontName(*font.Face);
 }
 
 void WritePdfFonts(TPdfWriter& writer, const TPdfFonts& fonts) {

@@ -95,7 +95,8 @@ void PreparePdfTextFont(TPdfTextFont& font, const LOGFONTA& description,
   font = TPdfTextFont{};
   font.Key = description;
   std::string name(description.lfFaceName, strnlen(description.lfFaceName, LF_FACESIZE));
-  font.Face = FindFontFace(name, description.lfWeight, description.lfItalic != 0);
+  font.Face =
+      FindFontFace(name, description.lfWeight, description.lfItalic != 0, TFaceReader::Sfnt);
   if (!font.Face) return;
   font.CodePage = &CodePageTable(geometry.CodePage);
   font.Glyphs = &FaceGlyphs(*font.Face, *font.CodePage);

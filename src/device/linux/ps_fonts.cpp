@@ -1,9 +1,6 @@
 // Type 42 fonts: a face's TrueType subset in PostScript strings, its codes
 // named after their characters (so that programs that turn PostScript into
 // other formats still know the text), each name mapped to its glyph.
-#include <ft2build.h>
-#include FT_FREETYPE_H
-
 #include <cmath>
 #include <cstdio>
 #include <set>
@@ -46,14 +43,13 @@ void NameCodes(const TPdfFont& font, std::string (&names)[256]) {
 }
 
 std::string FontHead(const TPdfFont& font, const std::string& name) {
-  FT_Face face = font.Face->Face;
   double upem = font.Face->Metrics.UnitsPerEm;
   std::string text = "%%BeginResource: font " + name + "\n/F";
   AppendInteger(text, font.Name);
   text += " 10 dict begin\n/FontType 42 def /FontName /" + name +
           " def /PaintType 0 def /FontMatrix [1 0 0 1 0 0] def\n/FontBBox [";
-  for (FT_Pos value : {face->bbox.xMin, face->bbox.yMin, face->bbox.xMax, face->bbox.yMax}) {
-    AppendNumber(text, double(value) / upem);
+  for (double value : font.Face->BoundingBox) {
+    AppendNumber(text, value / upem);
     text += ' ';
   }
   return text + "] def\n";
