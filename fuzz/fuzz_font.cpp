@@ -1,15 +1,21 @@
-// The TrueType subsetter that the PDF and PostScript fonts embed: the input
-// is a font file (or collection). What it cuts must be a font that it reads
-// again, that names each kept glyph once, and that comes out the same when
-// it is cut again with all its glyphs.
+// The TrueType faces of the PDF and PostScript writers: the input is a font
+// file (or collection). The face is read from its tables and its glyphs
+// looked up, which must stay within the face; then it is subset, and what
+// is cut must be a font that reads again, names each kept glyph once, and
+// comes out the same when cut again with all its glyphs.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "device/linux/cairo_fonts.h"
+#include "device/linux/code_page.h"
 #include "device/linux/pdf_sfnt.h"
+#include "device/linux/sfnt_face.h"
 #include "device/linux/sfnt_subset.h"
+#include "device/linux/sfnt_tables.h"
+#include "fuzz_scratch.h"
 
 namespace {
 
@@ -36,10 +42,29 @@ void CheckSubset(const tolvane::TSfntSubset& subset) {
   if (pieces.back() != mapped.size()) Wrong("the pieces miss the end of the font");
 }
 
+// The face as the PDF writer reads it; glyphs past the face's count would
+// be glyphs the subset cannot hold.
+void CheckFace(std::string_view file) {
+  WriteScratchFile("face.ttf", file);
+  tolvane::TFontFace face{};
+  if (!tolvane::ReadSfntFace(ScratchDir() + "/face.ttf", 0, face)) return;
+  tolvane::TFaceGlyphs glyphs{};
+  tolvane::BuildSfntGlyphs(face, tolvane::CodePageTable(1252), glyphs);
+  for (uint32_t glyph : glyphs.Glyph)
+    if (glyph > 0xFFFF) Wrong("a glyph past the face's count");
+  tolvane::UnmapSfntFile(face.Sfnt);
+}
+
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  EnterScratch(argc, argv);
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view file(reinterpret_cast<const char*>(data), size);
+  CheckFace(file);
   std::vector<uint32_t> glyphs = {1000, 65535};
   for (uint32_t glyph = 0; glyph < 64; ++glyph) glyphs.push_back(glyph);
   for (int index : {0, 1}) {

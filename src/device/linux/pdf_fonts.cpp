@@ -1,10 +1,5 @@
 #include "device/linux/pdf_fonts.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -12,6 +7,7 @@
 
 #include "device/linux/pdf_sfnt.h"
 #include "device/linux/sfnt_subset.h"
+#include "device/linux/sfnt_tables.h"
 #include "os/win32.h"
 
 namespace tolvane {
@@ -48,23 +44,16 @@ bool CutFont(std::string_view file, const TPdfFont& font, TPdfSubset& subset, st
 }  // namespace
 
 // The file is mapped rather than read: a subset takes a few of its glyphs.
+// A face read from its own tables has it mapped already.
 bool SubsetPdfFont(const TPdfFont& font, TPdfSubset& subset, std::string& reason) {
-  int descriptor = open(font.File.c_str(), O_RDONLY | O_CLOEXEC);
-  struct stat info {};
-  if (descriptor < 0 || fstat(descriptor, &info) != 0 || info.st_size <= 0) {
-    if (descriptor >= 0) close(descriptor);
+  bool mappedHere = font.Face->Sfnt.empty();
+  std::string_view file = mappedHere ? MapSfntFile(font.File) : font.Face->Sfnt;
+  if (file.empty()) {
     reason = "the file cannot be read";
     return false;
   }
-  size_t size = size_t(info.st_size);
-  void* data = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, descriptor, 0);
-  close(descriptor);
-  if (data == MAP_FAILED) {
-    reason = "the file cannot be read";
-    return false;
-  }
-  bool made = CutFont(std::string_view(static_cast<const char*>(data), size), font, subset, reason);
-  munmap(data, size);
+  bool made = CutFont(file, font, subset, reason);
+  if (mappedHere) UnmapSfntFile(file);
   return made;
 }
 

@@ -1,10 +1,5 @@
 #include "device/linux/sfnt_face.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstring>
 
@@ -226,32 +221,19 @@ uint16_t AdvanceOf(const TTable& hmtx, unsigned metrics, uint32_t glyph) {
   return U16(hmtx, 4 * (glyph < metrics ? glyph : metrics - 1));
 }
 
-// The file, mapped for as long as the process runs (a face is never let
-// go); empty when it cannot be read.
-std::string_view MapFile(const std::string& file) {
-  int descriptor = open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (descriptor < 0) return {};
-  struct stat info {};
-  void* data = MAP_FAILED;
-  if (fstat(descriptor, &info) == 0 && info.st_size > 0)
-    data = mmap(nullptr, size_t(info.st_size), PROT_READ, MAP_PRIVATE, descriptor, 0);
-  close(descriptor);
-  if (data == MAP_FAILED) return {};
-  return std::string_view(static_cast<const char*>(data), size_t(info.st_size));
-}
-
 }  // namespace
 
 bool ReadSfntFace(const std::string& file, int index, TFontFace& face) {
   if (index < 0 || index > 0xFFFF) return false;
-  std::string_view mapped = MapFile(file);
+  // Mapped for as long as the process runs, as faces are never let go.
+  std::string_view mapped = MapSfntFile(file);
   size_t directory = 0;
   bool read = !mapped.empty() && FindSfntDirectory(mapped, index, directory) &&
               PlainTrueType(mapped, directory) &&
               TablesComplete(FindTables(mapped, directory)) &&
               ReadTables(FindTables(mapped, directory), face);
   if (!read) {
-    if (!mapped.empty()) munmap(const_cast<char*>(mapped.data()), mapped.size());
+    UnmapSfntFile(mapped);
     return false;
   }
   face.Sfnt = mapped;
@@ -260,7 +242,7 @@ bool ReadSfntFace(const std::string& file, int index, TFontFace& face) {
     // What FreeType measures then: the advance of 'x' through the Unicode map.
     if (face.SymbolMap) {
       face.Sfnt = {};
-      munmap(const_cast<char*>(mapped.data()), mapped.size());
+      UnmapSfntFile(mapped);
       return false;
     }
     TFaceGlyphs x{};
