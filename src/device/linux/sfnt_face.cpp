@@ -19,32 +19,19 @@ constexpr unsigned Os2Size[3] = {78, 86, 96};  // versions 0, 1, 2 and later
 constexpr unsigned NoOs2 = 0xFFFF;             // FreeType's mark of a table it ignores
 constexpr unsigned SmallestEm = 16, LargestEm = 16384;
 
-// A table as bytes; fields past its end read as 0.
-struct TTable {
-  const uint8_t* Data = nullptr;
-  unsigned Length = 0;
-};
+// A table's bytes; its fields read as 0 past its end.
+using TTable = std::string_view;
 
-TTable FindTable(std::string_view file, size_t directory, const char* tag) {
-  std::string_view table = FindSfntTable(file, directory, tag);
-  return TTable{reinterpret_cast<const uint8_t*>(table.data()), unsigned(table.size())};
-}
-
-uint16_t U16(const TTable& table, unsigned at) {
-  return at < table.Length && table.Length - at >= 2 ? uint16_t(table.Data[at] << 8 | table.Data[at + 1])
-                                                     : 0;
-}
-int16_t S16(const TTable& table, unsigned at) { return int16_t(U16(table, at)); }
-uint32_t U32(const TTable& table, unsigned at) {
-  return uint32_t(U16(table, at)) << 16 | U16(table, at + 2);
-}
+uint16_t U16(TTable table, size_t at) { return SfntField16(table, at); }
+int16_t S16(TTable table, size_t at) { return int16_t(SfntField16(table, at)); }
+uint32_t U32(TTable table, size_t at) { return SfntField32(table, at); }
 
 struct TSfntTables {
   TTable Head, Hhea, Maxp, Hmtx, Os2, Post, Name, Cmap;
 };
 
 TSfntTables FindTables(std::string_view file, size_t directory) {
-  auto find = [&](const char* tag) { return FindTable(file, directory, tag); };
+  auto find = [&](const char* tag) { return FindSfntTable(file, directory, tag); };
   return TSfntTables{find("head"), find("hhea"), find("maxp"), find("hmtx"),
                      find("OS/2"), find("post"), find("name"), find("cmap")};
 }
@@ -52,22 +39,22 @@ TSfntTables FindTables(std::string_view file, size_t directory) {
 // TrueType outlines and no variations: what FreeType reads of other faces
 // (CFF outlines, named instances) is not what their tables say plainly.
 bool PlainTrueType(std::string_view file, size_t directory) {
-  auto has = [&](const char* tag) { return FindTable(file, directory, tag).Length > 0; };
+  auto has = [&](const char* tag) { return !FindSfntTable(file, directory, tag).empty(); };
   return has("glyf") && has("loca") && !has("fvar") && !has("CFF ") && !has("CFF2");
 }
 
 unsigned Os2Needed(unsigned version) { return Os2Size[version < 2 ? version : 2]; }
 
 bool TablesComplete(const TSfntTables& t) {
-  if (t.Head.Length < HeadSize || t.Hhea.Length < HheaSize || t.Maxp.Length < MaxpSize ||
-      t.Post.Length < PostSize || t.Cmap.Length == 0)
+  if (t.Head.size() < HeadSize || t.Hhea.size() < HheaSize || t.Maxp.size() < MaxpSize ||
+      t.Post.size() < PostSize || t.Cmap.size() == 0)
     return false;
   unsigned upem = U16(t.Head, 18);
   unsigned metrics = U16(t.Hhea, 34);
   unsigned version = U16(t.Os2, 0);
   return upem >= SmallestEm && upem <= LargestEm && metrics > 0 &&
-         metrics <= U16(t.Maxp, 4) && t.Hmtx.Length >= 4 * metrics && version != NoOs2 &&
-         t.Os2.Length >= Os2Needed(version);
+         metrics <= U16(t.Maxp, 4) && t.Hmtx.size() >= 4 * metrics && version != NoOs2 &&
+         t.Os2.size() >= Os2Needed(version);
 }
 
 // The OS/2 metrics; false for a face whose cell those leave empty, whose
@@ -83,7 +70,7 @@ bool ReadSfntMetrics(const TSfntTables& t, TFontMetrics& metrics) {
 // The subtable of the character map that FreeType chooses for a face: of
 // the Unicode ones, the last for all of Unicode, else the last; of the
 // symbol ones, the first. Its offset in the map; 0 for none.
-unsigned ChosenMap(const TTable& cmap, bool& symbol) {
+unsigned ChosenMap(TTable cmap, bool& symbol) {
   unsigned count = U16(cmap, 2), wide = 0, unicode = 0, symbols = 0;
   for (unsigned n = 0; n < count; ++n) {
     unsigned platform = U16(cmap, 4 + 8 * n), encoding = U16(cmap, 6 + 8 * n);
@@ -99,9 +86,9 @@ unsigned ChosenMap(const TTable& cmap, bool& symbol) {
 
 // A format 4 map whose segments are in order and whose glyph lists lie
 // within it; FreeType takes others its own way.
-bool SoundSegmentMap(const TTable& map) {
+bool SoundSegmentMap(TTable map) {
   unsigned length = U16(map, 2), segments = U16(map, 6) / 2;
-  if (segments == 0 || length > map.Length || 16 + 8 * segments > length) return false;
+  if (segments == 0 || length > map.size() || 16 + 8 * segments > length) return false;
   unsigned previous = 0;
   for (unsigned i = 0; i < segments; ++i) {
     unsigned end = U16(map, 14 + 2 * i), start = U16(map, 16 + 2 * segments + 2 * i);
@@ -113,9 +100,9 @@ bool SoundSegmentMap(const TTable& map) {
   return U16(map, 14 + 2 * (segments - 1)) == 0xFFFF;
 }
 
-bool SoundGroupMap(const TTable& map) {
+bool SoundGroupMap(TTable map) {
   uint32_t length = U32(map, 4), groups = U32(map, 12);
-  if (length > map.Length || groups > (length - 16) / 12) return false;
+  if (length < 16 || length > map.size() || groups > (length - 16) / 12) return false;
   uint32_t previous = 0;
   for (uint32_t i = 0; i < groups; ++i) {
     uint32_t start = U32(map, 16 + 12 * i), end = U32(map, 20 + 12 * i);
@@ -127,17 +114,17 @@ bool SoundGroupMap(const TTable& map) {
 
 // The map of the face, as a table of its own; empty when FreeType would
 // choose none or one this does not read (formats other than 4 and 12).
-TTable CharacterMap(const TTable& cmap, bool& symbol) {
+TTable CharacterMap(TTable cmap, bool& symbol) {
   unsigned offset = ChosenMap(cmap, symbol);
-  if (offset == 0 || offset >= cmap.Length) return {};
-  TTable map{cmap.Data + offset, cmap.Length - offset};
+  if (offset == 0 || offset >= cmap.size()) return {};
+  TTable map = cmap.substr(offset);
   unsigned format = U16(map, 0);
-  if (format == 4 && SoundSegmentMap(map)) return TTable{map.Data, U16(map, 2)};
-  if (format == 12 && SoundGroupMap(map)) return TTable{map.Data, unsigned(U32(map, 4))};
+  if (format == 4 && SoundSegmentMap(map)) return map.substr(0, U16(map, 2));
+  if (format == 12 && SoundGroupMap(map)) return map.substr(0, U32(map, 4));
   return {};
 }
 
-uint32_t SegmentGlyph(const TTable& map, uint32_t character) {
+uint32_t SegmentGlyph(TTable map, uint32_t character) {
   unsigned segments = U16(map, 6) / 2;
   if (character > 0xFFFF) return 0;
   for (unsigned i = 0; i < segments; ++i) {
@@ -153,7 +140,7 @@ uint32_t SegmentGlyph(const TTable& map, uint32_t character) {
   return 0;
 }
 
-uint32_t GroupGlyph(const TTable& map, uint32_t character) {
+uint32_t GroupGlyph(TTable map, uint32_t character) {
   uint32_t groups = U32(map, 12);
   for (uint32_t i = 0; i < groups; ++i) {
     uint32_t start = U32(map, 16 + 12 * i), end = U32(map, 20 + 12 * i);
@@ -163,7 +150,7 @@ uint32_t GroupGlyph(const TTable& map, uint32_t character) {
 }
 
 // The glyph of a character; 0 for none, as for a glyph past the face's end.
-uint32_t GlyphOf(const TTable& map, uint32_t character, unsigned glyphCount) {
+uint32_t GlyphOf(TTable map, uint32_t character, unsigned glyphCount) {
   uint32_t glyph = U16(map, 0) == 4 ? SegmentGlyph(map, character) : GroupGlyph(map, character);
   return glyph < glyphCount ? glyph : 0;
 }
@@ -175,7 +162,7 @@ bool PostScriptCharacter(unsigned ch) {
 // The PostScript name (name 6) in its Windows Unicode English record, else
 // its Macintosh Roman one. False when there is none or it has a character
 // that a PostScript name cannot hold, which FreeType treats its own way.
-bool ReadPostScriptName(const TTable& name, std::string& result) {
+bool ReadPostScriptName(TTable name, std::string& result) {
   unsigned count = U16(name, 2), storage = U16(name, 4);
   int windows = -1, mac = -1;
   for (unsigned n = 0; n < count; ++n) {
@@ -189,11 +176,11 @@ bool ReadPostScriptName(const TTable& name, std::string& result) {
   if (chosen < 0) return false;
   unsigned at = 6 + 12 * unsigned(chosen);
   unsigned length = U16(name, at + 8), start = storage + U16(name, at + 10);
-  if (start + length > name.Length) return false;
+  if (start + length > name.size()) return false;
   unsigned step = windows >= 0 ? 2 : 1;
   result.clear();
   for (unsigned i = 0; i + step <= length; i += step) {
-    unsigned ch = step == 2 ? U16(name, start + i) : name.Data[start + i];
+    unsigned ch = step == 2 ? U16(name, start + i) : uint8_t(name[start + i]);
     if (!PostScriptCharacter(ch)) return false;
     result += char(ch);
   }
@@ -202,7 +189,7 @@ bool ReadPostScriptName(const TTable& name, std::string& result) {
 
 bool ReadTables(const TSfntTables& t, TFontFace& face) {
   bool symbol = false;
-  if (CharacterMap(t.Cmap, symbol).Length == 0) return false;
+  if (CharacterMap(t.Cmap, symbol).size() == 0) return false;
   if (!ReadSfntMetrics(t, face.Metrics)) return false;
   if (!ReadPostScriptName(t.Name, face.PostScriptName)) return false;
   face.SymbolMap = symbol;
@@ -217,7 +204,7 @@ bool ReadTables(const TSfntTables& t, TFontFace& face) {
 }
 
 // Advances in font units: glyphs past the last metric share its advance.
-uint16_t AdvanceOf(const TTable& hmtx, unsigned metrics, uint32_t glyph) {
+uint16_t AdvanceOf(TTable hmtx, unsigned metrics, uint32_t glyph) {
   return U16(hmtx, 4 * (glyph < metrics ? glyph : metrics - 1));
 }
 
@@ -229,9 +216,11 @@ bool ReadSfntFace(const std::string& file, int index, TFontFace& face) {
   std::string_view mapped = MapSfntFile(file);
   size_t directory = 0;
   bool read = !mapped.empty() && FindSfntDirectory(mapped, index, directory) &&
-              PlainTrueType(mapped, directory) &&
-              TablesComplete(FindTables(mapped, directory)) &&
-              ReadTables(FindTables(mapped, directory), face);
+              PlainTrueType(mapped, directory);
+  if (read) {
+    TSfntTables tables = FindTables(mapped, directory);
+    read = TablesComplete(tables) && ReadTables(tables, face);
+  }
   if (!read) {
     UnmapSfntFile(mapped);
     return false;

@@ -40,6 +40,14 @@ uint32_t SfntRead32(std::string_view data, size_t at) {
   return uint32_t(SfntRead16(data, at)) << 16 | SfntRead16(data, at + 2);
 }
 
+uint16_t SfntField16(std::string_view table, size_t at) {
+  return at < table.size() && table.size() - at >= 2 ? SfntRead16(table, at) : 0;
+}
+
+uint32_t SfntField32(std::string_view table, size_t at) {
+  return uint32_t(SfntField16(table, at)) << 16 | SfntField16(table, at + 2);
+}
+
 void SfntPut16(std::string& data, uint32_t value) {
   data += char(value >> 8 & 0xFF);
   data += char(value & 0xFF);

@@ -18,6 +18,9 @@ struct TSfntTable {
 // Big-endian fields; the caller has checked that they lie within data.
 uint16_t SfntRead16(std::string_view data, size_t at);
 uint32_t SfntRead32(std::string_view data, size_t at);
+// The same for fields of a table that may be short: 0 past its end.
+uint16_t SfntField16(std::string_view table, size_t at);
+uint32_t SfntField32(std::string_view table, size_t at);
 void SfntPut16(std::string& data, uint32_t value);
 void SfntPut32(std::string& data, uint32_t value);
 void SfntSet16(std::string& data, size_t at, uint32_t value);
