@@ -233,15 +233,23 @@ void ShowProgressLine(const std::string& line);
 void NoteDocumentPlace(const std::string& place);
 std::string DocumentPlace();
 
-// Says why something failed or fell back, for a person reading the console:
-// on Linux one line "tolvane: MESSAGE" on standard error, with control bytes
-// masked; on Windows nothing (the host reads only the exit code there, and
-// the program has no console of its own). The message says what was asked
-// and where it was looked for.
+// Says why something failed or fell back, for a person: one line
+// "tolvane: MESSAGE" on standard error, with control bytes masked (on
+// Windows whenever standard error leads to a console, a pipe or a file), and
+// kept for the job log. The message says what was asked and where it was
+// looked for.
 void Diagnose(const std::string& message);
-
-// How many diagnostics this run has given (also on Windows, where they are
-// not shown), so that a check can count the fallbacks it met.
+// Writes one whole diagnostic line where this platform shows them.
+void WriteDiagnosticLine(const std::string& line);
+// How many diagnostics this run has given, so that a check can count the
+// fallbacks it met.
 int DiagnosticsGiven();
+// A warning box was shown (in a dialog or on the console), with the
+// failure's own message when there is one: the job log says so.
+void NoteWarningShown(const std::string& caption, const std::string& detail);
+// The diagnostics and warnings of this run, in order, for the job log; a
+// process that runs several jobs forgets them when a job is logged.
+const std::vector<std::string>& RunNotes();
+void ForgetRunNotes();
 
 }  // namespace tolvane

@@ -1,6 +1,5 @@
-// Diagnostics: one line on standard error per failure or fallback, so that a
-// person can fix the cause from the message alone. A host reads only the
-// exit code, so nothing here changes what the job does.
+// Diagnostic lines go to standard error as they are: the terminal, a pipe
+// or a file that the user chose.
 #include <cstdio>
 #include <string>
 
@@ -8,20 +7,7 @@
 
 namespace tolvane {
 
-// Names and paths may come from the print file or the configuration; control
-// bytes are masked so that they cannot move the terminal's cursor or colours.
-static int Given = 0;
-
-int DiagnosticsGiven() { return Given; }
-
-void Diagnose(const std::string& message) {
-  Given++;
-  std::string line = "tolvane: " + message;
-  for (char& c : line) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) c = '?';
-  }
-  line += '\n';
+void WriteDiagnosticLine(const std::string& line) {
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);
 }

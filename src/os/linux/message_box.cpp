@@ -169,6 +169,7 @@ int MessageBoxA(HWND /*owner*/, LPCSTR text, LPCSTR caption, UINT /*style*/) {
   PendingDetail.clear();
   std::string shown = detail.empty() ? body : body + "\n\n" + detail;
   LastWarningOnConsole = !ShowDialog(shown, title);
+  NoteWarningShown(title, detail);
   if (LastWarningOnConsole) {
     WriteConsoleLine(title + ": " + body);
     if (!detail.empty()) WriteConsoleLine(detail);

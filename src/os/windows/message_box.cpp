@@ -5,6 +5,7 @@
 namespace tolvane {
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
+  NoteWarningShown(caption != nullptr ? caption : "", "");
   return ::MessageBoxA(static_cast<::HWND>(owner), text, caption, style);
 }
 
