@@ -10,6 +10,7 @@
 
 #include "job/configuration.h"
 #include "job/job.h"
+#include "job/job_log.h"
 #include "job/options.h"
 #include "job/printer.h"
 #include "tolvane_state.h"
@@ -146,6 +147,9 @@ int CheckConfiguration(const std::string& printFile) {
   CheckPrinter();
   ShowSetting("font", DescribeFontFace(PrintState.JobLogFont.lfFaceName));
   if (!printFile.empty()) CheckPrintFile(printFile);
+  std::string why;
+  std::string log = JobLogPath(why);
+  ShowSetting("job log", log.empty() ? "none (" + why + ")" : log);
   // Fallbacks of the printer's geometry and code page were said on
   // standard error; each is a problem too.
   int problems = Problems + (DiagnosticsGiven() - diagnosticsBefore);

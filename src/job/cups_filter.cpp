@@ -139,16 +139,6 @@ std::string QueueName() {
   return printer != nullptr && printer[0] != '\0' ? printer : "PDF";
 }
 
-const char* ExitCodeMeaning(int code) {
-  switch (code) {
-    case ExitFailed: return "the job failed";
-    case ExitNoPrinter: return "no printer could be opened";
-    case ExitNoFileName: return "the print file name is empty";
-    case ExitUnreadable: return "the print file cannot be opened";
-    default: return "the job did not end well";
-  }
-}
-
 // What the job says on standard error becomes the scheduler's: reasons for
 // the failure of a failed job, warnings of one that printed.
 void ForwardDiagnostics(TScratchFile& captured, bool failed) {

@@ -91,6 +91,17 @@ int JobFailureHandler(const std::string& message) {
   return ExitFailed;
 }
 
+const char* ExitCodeMeaning(int code) {
+  switch (code) {
+    case ExitPrinted: return "printed";
+    case ExitFailed: return "the job failed";
+    case ExitNoPrinter: return "no printer could be opened";
+    case ExitNoFileName: return "the print file name is empty";
+    case ExitUnreadable: return "the print file cannot be opened";
+    default: return "the job did not end well";
+  }
+}
+
 int TolvaneMain(const std::vector<std::string>& arguments) {
   int optionExit = ExitPrinted;
   if (AnswerOptions(arguments, optionExit)) return optionExit;

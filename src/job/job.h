@@ -29,6 +29,9 @@ void LocateConfiguration();
 // code.
 int TolvaneMain(const std::vector<std::string>& arguments);
 
+// What an exit code tells, in a few words.
+const char* ExitCodeMeaning(int code);
+
 // Shows the warning for a failure, gives up the document and the context, and
 // returns the exit code.
 int JobFailureHandler(const std::string& message);

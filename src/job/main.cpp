@@ -1,4 +1,6 @@
 #include "job/job.h"
+#include "job/job_log.h"
+#include "job/options.h"
 #include "stream/fields.h"
 #include "tolvane_state.h"
 #ifndef _WIN32
@@ -11,5 +13,10 @@ int main(int argc, char** argv) {
 #ifndef _WIN32
   if (tolvane::StartedAsCupsFilter(argc, argv)) return tolvane::CupsFilterMain(argc, argv);
 #endif
-  return tolvane::TolvaneMain(tolvane::GetArguments(argc, argv));
+  std::vector<std::string> arguments = tolvane::GetArguments(argc, argv);
+  int code = tolvane::TolvaneMain(arguments);
+  // A call with too few arguments is logged too: a host that passes no page
+  // would otherwise learn nothing from its exit code 0.
+  if (!tolvane::AskedForInformation(arguments)) tolvane::LogJob(arguments, code);
+  return code;
 }

@@ -35,6 +35,14 @@ bool IsOption(const std::string& argument, const char* shortName, const char* lo
 
 }  // namespace
 
+bool AskedForInformation(const std::vector<std::string>& arguments) {
+  if (!arguments.empty() && arguments[0] == "--check" && arguments.size() <= 2) return true;
+  if (arguments.size() != 1) return false;
+  const std::string& argument = arguments[0];
+  return IsOption(argument, "-h", "--help") || IsOption(argument, "-V", "--version") ||
+         IsOption(argument, nullptr, "--list-printers");
+}
+
 // Options are only taken alone (or --check with its file): with a page
 // number after it, a name that starts with '-' is a print file like any.
 bool AnswerOptions(const std::vector<std::string>& arguments, int& exitCode) {

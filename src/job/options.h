@@ -12,6 +12,10 @@ namespace tolvane {
 // then the program's exit code.
 bool AnswerOptions(const std::vector<std::string>& arguments, int& exitCode);
 
+// True when the arguments ask for help, the version, the check or the list
+// of printers: no job, so nothing for the job log.
+bool AskedForInformation(const std::vector<std::string>& arguments);
+
 // tolvane --check [FILE]: 0 when clean, 1 when problems were found.
 int CheckConfiguration(const std::string& printFile);
 

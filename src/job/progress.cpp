@@ -1,7 +1,6 @@
 #include "job/progress.h"
 
 #include <chrono>
-#include <filesystem>
 #include <string>
 
 #include "ini_scan.h"
@@ -52,23 +51,32 @@ void LineRead() {
   DrawProgress();
 }
 
-// Where the document went, as the user would look for it.
-std::string Destination() {
+// The drivers whose port is a file of the program's own making.
+bool WritesFile(const std::string& driver) {
+  for (const char* name : {"PDF", "PS", "SVG", "PNG", "TRACE", "Preview"})
+    if (SameIniName(driver, name)) return true;
+  return false;
+}
+
+}  // namespace
+
+std::string JobOutput() {
   const TPrintState& state = PrintState;
   std::string place = DocumentPlace();
   if (!place.empty()) return place;
   if (SameIniName(state.PrinterDriver, "CUPS"))
     return "CUPS queue " + std::string(state.PrinterDevice);
   std::string port = state.PrinterPort;
-  std::error_code error;
-  if (port != "-" && !port.empty()) {
-    std::filesystem::path absolute = std::filesystem::absolute(port, error);
-    if (!error) port = absolute.string();
-  }
-  return state.PrinterDriver + ": " + port;
+  return port != "-" && WritesFile(state.PrinterDriver) ? FullPathName(port) : port;
 }
 
-}  // namespace
+// The summary names the driver beside a file, so that a PDF is not taken
+// for a trace.
+std::string JobDestination() {
+  const TPrintState& state = PrintState;
+  if (!DocumentPlace().empty() || SameIniName(state.PrinterDriver, "CUPS")) return JobOutput();
+  return state.PrinterDriver + ": " + JobOutput();
+}
 
 void StartProgress() {
   SheetsBegun = 0;
@@ -97,7 +105,7 @@ void ReportPrintedDocument() {
     Diagnose("no page of " + PrintFileName + " (" + Count(state.CurrentPage, "page", "pages") +
              ") falls in the range " + range + ": nothing was printed");
   } else if (shown) {
-    Diagnose(Count(SheetsBegun, "sheet", "sheets") + " to " + Destination());
+    Diagnose(Count(SheetsBegun, "sheet", "sheets") + " to " + JobDestination());
   }
 }
 

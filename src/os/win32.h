@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -202,6 +203,23 @@ void ReportFailureDetail(const std::string& message);
 // whose box keeps its fixed text.
 void SetWarningDetail(const std::string& detail);
 
+// The job log's file where the platform keeps it for the user (empty when
+// the environment names no such place), and the variables it is made from.
+std::string DefaultJobLogPath();
+std::string DefaultJobLogPlaces();
+// Appends one line to the job log, under a lock that parallel jobs share;
+// first moves a file of rotateAt bytes or more to PATH.1. False, with why,
+// when the line could not be written.
+bool AppendJobLogLine(const std::string& path, const std::string& line, uint64_t rotateAt,
+                      std::string& why);
+// Makes the directories that a file's path names, as far as they are
+// missing; false with why when one cannot be made.
+bool CreateDirectoriesFor(const std::string& file, std::string& why);
+// The moment both as local time and as universal time.
+bool LocalAndUniversalTime(std::time_t when, std::tm& local, std::tm& universal);
+// A file name as a full path: relative names are taken from the current
+// directory.
+std::string FullPathName(const std::string& name);
 // Where the printers are looked for, for a diagnostic about a printer name
 // that none of them answers: "the system printer profile /etc/...".
 std::string PrinterSearchPlaces();

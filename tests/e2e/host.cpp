@@ -98,6 +98,8 @@ void HostTest::SetUp() {
   WriteSystemProfile(TraceSystemProfile);
   // Each test's jobs keep their font answers apart from the user's.
   setenv("XDG_CACHE_HOME", CacheHome().c_str(), 1);
+  // The job log of every test run stays in the test's own directories.
+  setenv("XDG_STATE_HOME", CacheHome().c_str(), 1);
 }
 
 void HostTest::TearDown() {
