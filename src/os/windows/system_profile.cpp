@@ -1,15 +1,52 @@
-// The system printer profile: win.ini, whose [windows] device and [Devices]
-// entries Windows answers from the printers it has installed; the sections
-// of other printers' geometry (the TRACE printer's) stand in the file itself.
+// The system printer profile on Windows: a profile file of the program's
+// own first (TOLVANE_SYSTEM_PROFILE, else system.ini beside the program),
+// for its [windows] device and [Devices] entries and the printers' sections,
+// then win.ini, whose printer entries Windows answers from the printers it
+// has installed. Without such a file a job sees exactly what Windows gives.
 // Keep this file to this one call: the portable unit tests link their own in
 // its place.
+#include <cstdlib>
+#include <string>
+
 #include "os/win32.h"
 #include "os/windows/windows_api.h"
 
 namespace tolvane {
 
+namespace {
+
+// No value of a profile holds this byte, so it tells a missing entry.
+const char Missing[] = "\x01";
+
+std::string ProfileFilePath() {
+  const char* named = std::getenv("TOLVANE_SYSTEM_PROFILE");
+  if (named != nullptr && named[0] != '\0') return named;
+  std::string program = GetProgramPath();
+  size_t separator = program.rfind('\\');
+  if (separator == std::string::npos) return std::string();
+  return program.substr(0, separator) + "\\system.ini";
+}
+
+bool IsFile(const std::string& path) {
+  ::DWORD attributes = ::GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// An empty value counts as no entry, so that Windows may answer.
+bool LookupProfileFile(LPCSTR section, LPCSTR key, LPSTR buffer, DWORD size, DWORD& length) {
+  std::string path = ProfileFilePath();
+  if (path.empty() || section == nullptr || key == nullptr || !IsFile(path)) return false;
+  length = static_cast<DWORD>(
+      ::GetPrivateProfileStringA(section, key, Missing, buffer, size, path.c_str()));
+  return length > 0 && buffer[0] != Missing[0];
+}
+
+}  // namespace
+
 DWORD GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer,
                         DWORD size) {
+  DWORD length = 0;
+  if (size > 1 && LookupProfileFile(section, key, buffer, size, length)) return length;
   return static_cast<DWORD>(::GetProfileStringA(section, key, defaultValue, buffer, size));
 }
 
