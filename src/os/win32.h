@@ -220,6 +220,17 @@ bool LocalAndUniversalTime(std::time_t when, std::tm& local, std::tm& universal)
 // A file name as a full path: relative names are taken from the current
 // directory.
 std::string FullPathName(const std::string& name);
+// Previews: documents written to the user's temporary folder and shown in
+// the user's PDF viewer. NewPreviewPath names a new document there;
+// RemoveOldPreviews removes the user's previews there older than a day.
+std::string PreviewFolder();
+std::string NewPreviewPath(const std::string& folder);
+void RemoveOldPreviews(const std::string& folder);
+// Whether a viewer can be started here (a graphical session, a program for
+// PDF documents); why not when not.
+bool PdfViewerAvailable(std::string& why);
+// Starts the viewer on the document and does not wait for it.
+bool OpenInPdfViewer(const std::string& path, std::string& why);
 // Where the printers are looked for, for a diagnostic about a printer name
 // that none of them answers: "the system printer profile /etc/...".
 std::string PrinterSearchPlaces();

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "os/linux/console_charset.h"
+#include "os/linux/find_program.h"
 #include "os/win32.h"
 
 extern char** environ;
@@ -75,26 +76,6 @@ void WriteConsoleLine(const std::string& text) {
   std::string line = ConvertOrKeep(text, ConsoleCharset()) + "\n";
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);
-}
-
-// Empty entries of PATH (the current directory) are skipped: a dialog
-// program is not taken from wherever the job happens to run.
-std::string FindOnPath(const char* program) {
-  const char* path = std::getenv("PATH");
-  std::string entries = path != nullptr ? path : "";
-  size_t start = 0;
-  while (start <= entries.size()) {
-    size_t end = entries.find(':', start);
-    if (end == std::string::npos) end = entries.size();
-    std::string candidate = entries.substr(start, end - start) + "/" + program;
-    struct stat info;
-    if (end > start && stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-        access(candidate.c_str(), X_OK) == 0) {
-      return candidate;
-    }
-    start = end + 1;
-  }
-  return std::string();
 }
 
 int WaitFor(pid_t child) {

@@ -36,9 +36,11 @@ bool IsConsole(::HANDLE handle) {
 }
 
 // Ends a line the Windows way.
-std::string WithCrLf(const std::string& line) {
-  std::string text = line;
-  if (!text.empty() && text.back() == '\n') text.insert(text.size() - 1, "\r");
+std::string WithCrLf(std::string text) {
+  if (!text.empty() && text.back() == '\n') {
+    text.back() = '\r';
+    text.push_back('\n');
+  }
   return text;
 }
 
