@@ -156,6 +156,17 @@ print_with_cupsfilter() {
   python3 "$here/same_words.py" "$work/cupsfilter.html" "$work/scheduler.html" >"$work/same.txt" ||
     { cat "$work/same.txt" >&2; fail "cupsfilter's PDF and the scheduler's differ"; }
   ok "cupsfilter gives the scheduler's PDF: $(tail -n 1 "$work/same.txt")"
+  # Asked for plain PDF, the same sheets with their text, not a raster image.
+  cupsfilter -i application/vnd.tolvane-report -m application/pdf "$sample/sample-report.txt" \
+    >"$work/plain.pdf" 2>"$work/plain.log" || { cat "$work/plain.log" >&2; fail "cupsfilter -m application/pdf"; }
+  grep -q "gstoraster\|rastertopdf\|pwgtopdf" "$work/plain.log" && fail "cupsfilter -m application/pdf went through raster"
+  [ "$(pages_of "$work/plain.pdf")" = "$(pages_of "$work/filter-output.pdf")" ] ||
+    fail "cupsfilter -m application/pdf: $(pages_of "$work/plain.pdf") pages, the scheduler's $(pages_of "$work/filter-output.pdf")"
+  pdftotext "$work/plain.pdf" - | tr -s ' \n' ' ' >"$work/plain.txt"
+  pdftotext "$work/filter-output.pdf" - | tr -s ' \n' ' ' >"$work/scheduler.txt"
+  cmp -s "$work/plain.txt" "$work/scheduler.txt" && [ -s "$work/plain.txt" ] ||
+    fail "cupsfilter -m application/pdf: its text is not the scheduler's sheets' text"
+  ok "cupsfilter -m application/pdf gives the sheets with their text ($(wc -w <"$work/plain.txt") words)"
 }
 
 remove_server_queues() {
