@@ -128,13 +128,14 @@ static void StartProgram(const std::string& directory, const std::string& name,
                          int input, const std::vector<std::string>& environment = {}) {
   if (chdir(directory.c_str()) != 0) _exit(127);
   if (input >= 0) dup2(input, 0);
+  // A test may give the job a graphical session of its own.
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
   for (const std::string& entry : environment) putenv(strdup(entry.c_str()));
   dup2(errors, 2);
   dup2(output, 1);
   setenv("TOLVANE_SYSTEM_PROFILE", (directory + "/system.ini").c_str(), 1);
   setenv("LC_ALL", "C.UTF-8", 1);
-  unsetenv("DISPLAY");
-  unsetenv("WAYLAND_DISPLAY");
   std::string program = directory + "/" + name;
   std::vector<char*> argv = {program.data()};
   std::vector<std::string> copies = arguments;

@@ -10,11 +10,12 @@ extern const TDeviceBackend PsDeviceBackend;
 extern const TDeviceBackend SvgDeviceBackend;
 extern const TDeviceBackend PngDeviceBackend;
 extern const TDeviceBackend CupsDeviceBackend;
+extern const TDeviceBackend PreviewDeviceBackend;
 
 const TDeviceBackend* const* DeviceBackends() {
   static const TDeviceBackend* const backends[] = {
       &TraceDeviceBackend, &PdfDeviceBackend, &PsDeviceBackend, &SvgDeviceBackend,
-      &PngDeviceBackend,   &CupsDeviceBackend, nullptr,
+      &PngDeviceBackend,   &CupsDeviceBackend, &PreviewDeviceBackend, nullptr,
   };
   return backends;
 }

@@ -13,6 +13,7 @@ namespace {
 struct TPdfFile {
   std::string Port;
   TOutputFile File;
+  void (*Committed)(const std::string& path);
 };
 
 TPdfFile& PdfFile(void* output) { return *static_cast<TPdfFile*>(output); }
@@ -30,7 +31,10 @@ bool WriteFile(void* output, const void* data, size_t size) {
 }
 
 bool CommitFile(void* output, std::string& failure) {
-  return CommitOutputFile(PdfFile(output).File, failure);
+  TPdfFile& document = PdfFile(output);
+  if (!CommitOutputFile(document.File, failure)) return false;
+  if (document.Committed) document.Committed(document.Port);
+  return true;
 }
 
 void DiscardFile(void* output) { DiscardOutputFile(PdfFile(output).File); }
@@ -51,11 +55,16 @@ const TPdfOutput PdfFileOutput = {
 }  // namespace
 
 bool OpenCanvasFile(TDeviceContext* dc, const TPdfFormat* format) {
+  return OpenCanvasFileAt(dc, format, dc->Port, nullptr);
+}
+
+bool OpenCanvasFileAt(TDeviceContext* dc, const TPdfFormat* format, const std::string& target,
+                      void (*committed)(const std::string& path)) {
   if (!LoadPdfLibraries()) return false;
-  auto* document = new TPdfFile{dc->Port, TOutputFile{}};
+  auto* document = new TPdfFile{target, TOutputFile{}, committed};
   std::string failure;
-  if (!CreateOutputFile(document->File, dc->Port, failure)) {
-    DiagnoseRefusedOutput(dc->Device, dc->Driver, dc->Port, failure);
+  if (!CreateOutputFile(document->File, target, failure)) {
+    DiagnoseRefusedOutput(dc->Device, dc->Driver, target, failure);
     delete document;
     return false;
   }
