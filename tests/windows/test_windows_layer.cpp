@@ -17,6 +17,7 @@
 
 #include "device/device.h"
 #include "os/win32.h"
+#include "os/windows/font_data.h"
 #include "os/windows/windows_api.h"
 
 namespace fs = std::filesystem;
@@ -339,6 +340,39 @@ TEST_F(SystemDevice, DrawingReachesTheDeviceAndBitmapsStayInsideTheirBlock) {
     GlobalFree(block);
   }
   EXPECT_TRUE(DeleteDC(dc));
+}
+
+// What the document writers will take from Windows: the font file that the
+// font mapper chooses, and the characters of a code page.
+TEST(DocumentFacts, FontFileOfTheMappedFaceAndCodePageCharacters) {
+  LOGFONTA font{};
+  font.lfHeight = -40;
+  std::strcpy(font.lfFaceName, "Courier New");
+  TMappedFont mapped;
+  std::string why;
+  ASSERT_TRUE(ReadMappedFontFile(font, mapped, why)) << why;
+  EXPECT_FALSE(mapped.Face.empty());
+  ASSERT_GE(mapped.File.size(), 12u);
+  std::string tag = mapped.File.substr(0, 4);
+  EXPECT_TRUE(tag == std::string("\0\1\0\0", 4) || tag == "true" || tag == "OTTO" || tag == "ttcf");
+  EXPECT_GE(mapped.Index, 0);
+
+  struct Case {
+    int32_t codePage;
+    unsigned char byte;
+    char32_t character;
+  } cases[] = {
+      {1252, 0x80, 0x20AC}, {1252, 0x81, 0x81},  {1252, 'A', 'A'},    {1250, 0x8A, 0x160},
+      {1250, 0xF5, 0x151},  {1251, 0xC0, 0x410}, {437, 0xB0, 0x2591}, {850, 0x82, 0xE9},
+  };
+  for (const Case& c : cases) {
+    char32_t characters[256];
+    ASSERT_TRUE(CodePageCharacters(c.codePage, characters)) << c.codePage;
+    EXPECT_EQ(characters[c.byte], c.character) << c.codePage << " byte " << int(c.byte);
+  }
+  char32_t characters[256];
+  EXPECT_FALSE(CodePageCharacters(99999, characters));
+  EXPECT_FALSE(CodePageCharacters(65001, characters));  // UTF-8 is no single-byte code page
 }
 
 }  // namespace
