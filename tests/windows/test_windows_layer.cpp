@@ -18,6 +18,7 @@
 #include "device/device.h"
 #include "os/win32.h"
 #include "os/windows/font_data.h"
+#include "os/windows/pending_file.h"
 #include "os/windows/windows_api.h"
 
 namespace fs = std::filesystem;
@@ -342,6 +343,58 @@ TEST_F(SystemDevice, DrawingReachesTheDeviceAndBitmapsStayInsideTheirBlock) {
   EXPECT_TRUE(DeleteDC(dc));
 }
 
+// The child mode that starts a document at the file named by the variable
+// and waits to be killed.
+const char PendingMode[] = "TOLVANE_HOLD_PENDING";
+
+size_t FilesIn(const fs::path& directory) {
+  return static_cast<size_t>(std::distance(fs::directory_iterator(directory), fs::directory_iterator()));
+}
+
+// A document appears at its name whole or not at all: committed it
+// replaces an older file, discarded or killed it leaves nothing, not even
+// its hidden file.
+TEST_F(WindowsLayer, DocumentsAppearWholeOrNotAtAll) {
+  std::string target = Write("report.pdf", "older");
+  TPendingFile file;
+  std::string why;
+  ASSERT_TRUE(OpenPendingFile(file, target, why)) << why;
+  ASSERT_TRUE(WritePendingFile(file, "new ", 4));
+  EXPECT_EQ(FilesIn(Dir), 2u);
+  DiscardPendingFile(file);
+  EXPECT_EQ(FilesIn(Dir), 1u);
+  ASSERT_TRUE(OpenPendingFile(file, target, why)) << why;
+  ASSERT_TRUE(WritePendingFile(file, "new document", 12));
+  ASSERT_TRUE(CommitPendingFile(file, why)) << why;
+  std::ifstream committed(target, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(committed), {}), "new document");
+  EXPECT_EQ(::GetFileAttributesA(target.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+  EXPECT_EQ(FilesIn(Dir), 1u);
+  EXPECT_FALSE(OpenPendingFile(file, Dir.string(), why));
+  EXPECT_FALSE(OpenPendingFile(file, (Dir / "missing" / "x.pdf").string(), why));
+
+  // A job killed in the middle of its document.
+  std::string program = GetProgramPath();
+  std::string line = "\"" + program + "\"";
+  ::SetEnvironmentVariableA(PendingMode, (Dir / "killed.pdf").string().c_str());
+  ::STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  ::PROCESS_INFORMATION process{};
+  BOOL started = ::CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0,
+                                  nullptr, nullptr, &startup, &process);
+  ::SetEnvironmentVariableA(PendingMode, nullptr);
+  ASSERT_TRUE(started);
+  for (int i = 0; i < 500 && FilesIn(Dir) < 2; i++) ::Sleep(10);
+  EXPECT_EQ(FilesIn(Dir), 2u);
+  ::TerminateProcess(process.hProcess, 9);
+  ::WaitForSingleObject(process.hProcess, 10000);
+  ::CloseHandle(process.hProcess);
+  ::CloseHandle(process.hThread);
+  for (int i = 0; i < 200 && FilesIn(Dir) > 1; i++) ::Sleep(10);
+  EXPECT_EQ(FilesIn(Dir), 1u);
+  EXPECT_FALSE(fs::exists(Dir / "killed.pdf"));
+}
+
 // What the document writers will take from Windows: the font file that the
 // font mapper chooses, and the characters of a code page.
 TEST(DocumentFacts, FontFileOfTheMappedFaceAndCodePageCharacters) {
@@ -380,6 +433,14 @@ TEST(DocumentFacts, FontFileOfTheMappedFaceAndCodePageCharacters) {
 
 // The child mode prints its arguments instead of running the tests.
 int main(int argc, char** argv) {
+  if (const char* target = std::getenv(tolvane::PendingMode)) {
+    tolvane::TPendingFile file;
+    std::string why;
+    if (!tolvane::OpenPendingFile(file, target, why)) return 2;
+    tolvane::WritePendingFile(file, "half", 4);
+    ::Sleep(60000);
+    return 1;
+  }
   if (std::getenv(tolvane::ArgumentsMode) != nullptr) {
     for (const std::string& argument : tolvane::GetArguments(argc, argv))
       std::printf("[%s]", argument.c_str());
