@@ -15,10 +15,11 @@ packages+=(ghostscript)
 # The fuzz targets: clang with libFuzzer and the sanitizers' runtimes.
 packages+=(clang-14 libclang-rt-14-dev)
 
-# --windows: also what the Windows build and its tests under Wine need.
+# --windows: also what the Windows build and its tests under Wine need, and
+# wixl and msitools for its installer.
 if [ "${1:-}" = "--windows" ]; then
   packages+=(g++-mingw-w64-x86-64 libz-mingw-w64-dev googletest wine wine64 fonts-liberation2
-             ghostscript poppler-utils python3)
+             ghostscript poppler-utils python3 wixl msitools)
 fi
 
 bash "$(dirname "$0")/install-missing.sh" install-deps "${packages[@]}"
