@@ -59,6 +59,7 @@ trap 'rm -rf "$stage"' EXIT
 crlf() { sed 's/\r$//; s/$/\r/' "$1"; }
 cp "$exe" "$stage/tolvane.exe"
 crlf "$source/examples/tolvane.ini" >"$stage/tolvane.ini"
+crlf "$source/packaging/windows/system.ini" >"$stage/system.ini"
 { printf '\xef\xbb\xbf'; crlf "$source/README.md"; } >"$stage/README.txt"
 cp "$source/examples/sample-report.txt" "$source/examples/logo.bmp" "$stage/"
 
@@ -79,12 +80,13 @@ upgrade_code=$(column Property UpgradeCode 2)
 [ -n "$upgrade_code" ] || fail "$name.msi has no UpgradeCode"
 msibuild "$msi" \
   -q "UPDATE Component SET Attributes = 400 WHERE Component = 'Configuration'" \
+  -q "UPDATE Component SET Attributes = 400 WHERE Component = 'PrinterProfile'" \
   -q "DELETE FROM Upgrade WHERE ActionProperty = 'WIX_UPGRADE_DETECTED'" \
   -q "INSERT INTO Upgrade (UpgradeCode, VersionMax, Attributes, ActionProperty)
       VALUES ('$upgrade_code', '$version', 513, 'WIX_UPGRADE_DETECTED')" ||
   fail "msibuild could not mark tolvane.ini as kept in $name.msi"
-[ "$(column Component Configuration 4)" = 400 ] ||
-  fail "tolvane.ini is not marked as kept in $name.msi"
+[ "$(column Component Configuration 4)" = 400 ] && [ "$(column Component PrinterProfile 4)" = 400 ] ||
+  fail "tolvane.ini and system.ini are not marked as kept in $name.msi"
 [ "$(column Upgrade "$upgrade_code" 5 | sort -n | tail -1)" = 513 ] ||
   fail "the upgrade of the same version is not marked in $name.msi"
 
@@ -92,7 +94,7 @@ python3 - "$stage/$name.zip" "$stage" <<'EOF' || fail "could not write $name.zip
 import sys, zipfile
 archive, stage = sys.argv[1], sys.argv[2]
 with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as z:
-    for file in ("tolvane.exe", "tolvane.ini", "README.txt", "sample-report.txt", "logo.bmp"):
+    for file in ("tolvane.exe", "tolvane.ini", "system.ini", "README.txt", "sample-report.txt", "logo.bmp"):
         z.write(f"{stage}/{file}", file)
 EOF
 

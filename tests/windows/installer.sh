@@ -102,7 +102,7 @@ prints() {
 for product in $(entries | sed -n 's/^Key=.*\\//p'); do msiexec /x "$product" || true; done
 rm -rf "$installed" "$drive/Tolvane Test"
 
-all_files=(tolvane.exe tolvane.ini README.txt sample-report.txt logo.bmp)
+all_files=(tolvane.exe tolvane.ini system.ini README.txt sample-report.txt logo.bmp)
 program_files=(tolvane.exe README.txt sample-report.txt logo.bmp)
 
 msiexec /i "$old_msi"
