@@ -144,7 +144,8 @@ int CheckConfiguration(const std::string& printFile) {
   LocateConfiguration();
   CheckConfigurationFile();
   CheckPrinter();
-  ShowSetting("font", DescribeFontFace(PrintState.JobLogFont.lfFaceName));
+  ShowSetting("font", DescribeFontFace(PrintState.JobLogFont.lfFaceName, PrintState.PrinterDriver,
+                                       PrintState.PrinterDevice, PrintState.PrinterPort));
   if (!printFile.empty()) CheckPrintFile(printFile);
   // Fallbacks of the printer's geometry and code page were said on
   // standard error; each is a problem too.
