@@ -17,6 +17,22 @@ namespace tolvane {
 namespace {
 
 const char SpoolerPlace[] = "the printers of the system";
+
+// The spooler's library is loaded only when the printers are listed: a job
+// needs none of it, and Wine's copy, whenever it is loaded, imports the CUPS
+// queues and may make one of them the default printer.
+typedef ::BOOL(WINAPI* TEnumPrinters)(::DWORD, ::LPSTR, ::DWORD, ::LPBYTE, ::DWORD, ::LPDWORD,
+                                      ::LPDWORD);
+typedef ::BOOL(WINAPI* TGetDefaultPrinter)(::LPSTR, ::LPDWORD);
+
+::FARPROC SpoolerCall(const char* name) {
+  static ::HMODULE library = ::LoadLibraryA("winspool.drv");
+  ::FARPROC call = library ? ::GetProcAddress(library, name) : nullptr;
+  if (!call)
+    Diagnose(std::string("the printers of the system cannot be asked: ") + name +
+             " of winspool.drv is not there (" + SystemErrorText(::GetLastError()) + ")");
+  return call;
+}
 const char ProfilePlace[] = "win.ini [Devices]";
 
 bool AlreadyListed(const std::vector<TKnownPrinter>& printers, const std::string& name) {
@@ -32,10 +48,12 @@ std::string OrEmpty(const char* text) { return text ? text : ""; }
 std::vector<BYTE> SpoolerEntries(::DWORD& count) {
   const ::DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
   std::vector<BYTE> entries;
+  auto enumPrinters = reinterpret_cast<TEnumPrinters>(SpoolerCall("EnumPrintersA"));
+  if (!enumPrinters) return entries;
   for (int attempt = 0; attempt < 3; attempt++) {
     ::DWORD needed = 0;
     count = 0;
-    if (::EnumPrintersA(flags, nullptr, 2, entries.data(), static_cast<::DWORD>(entries.size()),
+    if (enumPrinters(flags, nullptr, 2, entries.data(), static_cast<::DWORD>(entries.size()),
                         &needed, &count))
       return entries;
     ::DWORD error = ::GetLastError();
@@ -109,7 +127,8 @@ void DefaultPrinter(std::string& name, std::string& source) {
   if (!name.empty()) return;
   char spooler[512] = {};
   ::DWORD size = sizeof spooler;
-  if (!::GetDefaultPrinterA(spooler, &size)) {
+  auto getDefaultPrinter = reinterpret_cast<TGetDefaultPrinter>(SpoolerCall("GetDefaultPrinterA"));
+  if (!getDefaultPrinter || !getDefaultPrinter(spooler, &size)) {
     source = "no default printer is set";
     return;
   }
