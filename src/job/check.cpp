@@ -145,7 +145,8 @@ int CheckConfiguration(const std::string& printFile) {
   LocateConfiguration();
   CheckConfigurationFile();
   CheckPrinter();
-  ShowSetting("font", DescribeFontFace(PrintState.JobLogFont.lfFaceName));
+  ShowSetting("font", DescribeFontFace(PrintState.JobLogFont.lfFaceName, PrintState.PrinterDriver,
+                                       PrintState.PrinterDevice, PrintState.PrinterPort));
   if (!printFile.empty()) CheckPrintFile(printFile);
   std::string why;
   std::string log = JobLogPath(why);

@@ -247,9 +247,13 @@ struct TKnownPrinter {
 // where it is named.
 std::vector<TKnownPrinter> ListKnownPrinters(std::string& defaultName, std::string& defaultSource);
 
-// The installed face that a font name gives, as the user would look it up
-// ("Liberation Mono Regular, /usr/share/fonts/...").
-std::string DescribeFontFace(const std::string& face);
+// The installed face that a font name gives on the job's printer, as the
+// user would look it up ("Liberation Mono Regular, /usr/share/fonts/..."),
+// and whether it stands in for the face asked. Windows asks the font mapper
+// in the printer's own context, so it needs the printer's names; Linux
+// fonts are the same for every printer.
+std::string DescribeFontFace(const std::string& face, const std::string& driver,
+                             const std::string& device, const std::string& port);
 
 // Whether a person watches standard error (a terminal), and one line there
 // that is written over in place; an empty line clears it. Never on Windows.

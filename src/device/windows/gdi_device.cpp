@@ -10,6 +10,7 @@
 
 #include "device/device.h"
 #include "os/dib_layout.h"
+#include "os/windows/system_error.h"
 #include "os/windows/windows_api.h"
 
 namespace tolvane {
@@ -101,7 +102,13 @@ void DropDeletedFonts(TGdiContext& context) {
 
 bool GdiOpen(TDeviceContext* dc) {
   ::HDC real = ::CreateDCA(dc->Driver.c_str(), dc->Device.c_str(), dc->Port.c_str(), nullptr);
-  if (!real) return false;
+  if (!real) {
+    // An empty driver is a printer that no entry names; the caller says so.
+    if (!dc->Driver.empty())
+      Diagnose("printer '" + dc->Device + "' (driver " + dc->Driver + ", port " + dc->Port +
+               ") gives no device context: " + SystemErrorText(::GetLastError()));
+    return false;
+  }
   dc->Data = new TGdiContext{real, ::GetCurrentObject(real, OBJ_FONT), 0, {}};
   dc->Geometry = RealGeometry(real, dc->Geometry);
   return true;

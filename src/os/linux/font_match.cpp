@@ -20,7 +20,8 @@ std::string PatternText(FcPattern* pattern, const char* object) {
 
 }  // namespace
 
-std::string DescribeFontFace(const std::string& face) {
+std::string DescribeFontFace(const std::string& face, const std::string& /*driver*/,
+                             const std::string& /*device*/, const std::string& /*port*/) {
   if (!FcInit()) return "fontconfig cannot be started";
   FcPattern* pattern = FcPatternCreate();
   if (!face.empty())
