@@ -45,6 +45,17 @@ expect Mine mine.trace 1000
 expect "" mine.trace 1000
 expect WinTrace windows.trace 4960
 
+# The printer list shows the file's printers first, and its default.
+listed=$(cd "$work" && run_wine ./tolvane.exe --list-printers | tr -d '\r')
+if grep -q '^printer Mine: TRACE,mine.trace (Z:.*system.ini)$' <<<"$listed" &&
+   grep -q '^printer WinTrace: TRACE,windows.trace (win.ini \[Devices\])$' <<<"$listed" &&
+   grep -q '^default printer: Mine (Z:.*system.ini)$' <<<"$listed"; then
+  echo "ok: --list-printers names the file's printers and default"
+else
+  echo "FAILED: --list-printers: $listed"
+  failed=$((failed + 1))
+fi
+
 # TOLVANE_SYSTEM_PROFILE names another file, which then answers alone with
 # Windows.
 printf '[Devices]\nOther=TRACE,other.trace\n[Other]\npaper=A5\nresolution=100\n' >"$work/other.ini"

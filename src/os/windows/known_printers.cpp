@@ -9,6 +9,7 @@
 #include "ini_scan.h"
 #include "os/win32.h"
 #include "os/windows/system_error.h"
+#include "os/windows/system_profile_file.h"
 #include "os/windows/windows_api.h"
 #include <winspool.h>
 
@@ -25,9 +26,10 @@ typedef ::BOOL(WINAPI* TEnumPrinters)(::DWORD, ::LPSTR, ::DWORD, ::LPBYTE, ::DWO
                                       ::LPDWORD);
 typedef ::BOOL(WINAPI* TGetDefaultPrinter)(::LPSTR, ::LPDWORD);
 
-::FARPROC SpoolerCall(const char* name) {
+// Returned as a plain pointer: each caller knows the call's own type.
+void* SpoolerCall(const char* name) {
   static ::HMODULE library = ::LoadLibraryA("winspool.drv");
-  ::FARPROC call = library ? ::GetProcAddress(library, name) : nullptr;
+  void* call = library ? reinterpret_cast<void*>(::GetProcAddress(library, name)) : nullptr;
   if (!call)
     Diagnose(std::string("the printers of the system cannot be asked: ") + name +
              " of winspool.drv is not there (" + SystemErrorText(::GetLastError()) + ")");
@@ -98,6 +100,24 @@ std::vector<std::string> ProfileKeys(const char* section) {
   }
 }
 
+// The program's own profile file answers first, so its printers come first
+// and stand for any of the same name that Windows has.
+void AddProfileFilePrinters(std::vector<TKnownPrinter>& printers, std::string& defaultName,
+                            std::string& defaultSource) {
+  std::string path = SystemProfileFilePath(), why;
+  std::vector<TIniLine> lines;
+  if (path.empty() || !ScanIniFile(path, lines, why)) return;
+  for (const TIniLine& line : IniSectionEntries(lines, "Devices"))
+    if (!line.Value.empty() && !AlreadyListed(printers, line.Key))
+      printers.push_back({line.Key, line.Value, path});
+  for (const TIniLine& line : IniSectionEntries(lines, "windows")) {
+    if (!SameIniName(line.Key, "device") || line.Value.empty()) continue;
+    defaultName = line.Value.substr(0, line.Value.find(','));
+    defaultSource = path;
+    return;
+  }
+}
+
 void AddProfilePrinters(std::vector<TKnownPrinter>& printers) {
   for (const std::string& name : ProfileKeys("Devices")) {
     char entry[512] = {};
@@ -120,6 +140,7 @@ std::string NamesInWords(const std::vector<TKnownPrinter>& printers) {
 // A job takes its default printer from win.ini [windows] device; the
 // spooler's default stands in only to say what is wrong when that is empty.
 void DefaultPrinter(std::string& name, std::string& source) {
+  if (!name.empty()) return;
   char entry[512] = {};
   GetProfileStringA("windows", "device", "", entry, sizeof entry);
   name = std::string(entry).substr(0, std::string(entry).find(','));
@@ -139,14 +160,18 @@ void DefaultPrinter(std::string& name, std::string& source) {
 }  // namespace
 
 std::string PrinterSearchPlaces() {
-  std::string name, source;
-  return std::string(SpoolerPlace) + " and " + ProfilePlace + ": " +
+  std::string name, source, file = SystemProfileFilePath();
+  return (file.empty() ? "" : "the system printer profile " + file + ", ") +
+         std::string(SpoolerPlace) + " and " + ProfilePlace + ": " +
          NamesInWords(ListKnownPrinters(name, source));
 }
 
 std::vector<TKnownPrinter> ListKnownPrinters(std::string& defaultName,
                                              std::string& defaultSource) {
   std::vector<TKnownPrinter> printers;
+  defaultName.clear();
+  defaultSource.clear();
+  AddProfileFilePrinters(printers, defaultName, defaultSource);
   AddSpoolerPrinters(printers);
   AddProfilePrinters(printers);
   DefaultPrinter(defaultName, defaultSource);

@@ -5,10 +5,10 @@
 // has installed. Without such a file a job sees exactly what Windows gives.
 // Keep this file to this one call: the portable unit tests link their own in
 // its place.
-#include <cstdlib>
 #include <string>
 
 #include "os/win32.h"
+#include "os/windows/system_profile_file.h"
 #include "os/windows/windows_api.h"
 
 namespace tolvane {
@@ -18,24 +18,11 @@ namespace {
 // No value of a profile holds this byte, so it tells a missing entry.
 const char Missing[] = "\x01";
 
-std::string ProfileFilePath() {
-  const char* named = std::getenv("TOLVANE_SYSTEM_PROFILE");
-  if (named != nullptr && named[0] != '\0') return named;
-  std::string program = GetProgramPath();
-  size_t separator = program.rfind('\\');
-  if (separator == std::string::npos) return std::string();
-  return program.substr(0, separator) + "\\system.ini";
-}
-
-bool IsFile(const std::string& path) {
-  ::DWORD attributes = ::GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
 // An empty value counts as no entry, so that Windows may answer.
 bool LookupProfileFile(LPCSTR section, LPCSTR key, LPSTR buffer, DWORD size, DWORD& length) {
-  std::string path = ProfileFilePath();
-  if (path.empty() || section == nullptr || key == nullptr || !IsFile(path)) return false;
+  if (section == nullptr || key == nullptr) return false;
+  std::string path = SystemProfileFilePath();
+  if (path.empty()) return false;
   length = static_cast<DWORD>(
       ::GetPrivateProfileStringA(section, key, Missing, buffer, size, path.c_str()));
   return length > 0 && buffer[0] != Missing[0];
