@@ -15,7 +15,9 @@ void OpenLineReader(TLineReader& reader, std::FILE* file) {
   reader.File = file;
   reader.Filled = 0;
   reader.Next = 0;
+  reader.PieceLimit = sizeof reader.Buffer;
   reader.AtEnd = false;
+  reader.InLine = false;
 }
 
 // Makes the next byte available; false at the end of the file.
@@ -39,43 +41,65 @@ static bool PeekByte(TLineReader& reader, char& byte) {
   return true;
 }
 
-bool ReadLine(TLineReader& reader, std::string& line) {
-  line.clear();
+bool StartLine(TLineReader& reader) {
+  reader.InLine = false;
   char byte;
   if (!PeekByte(reader, byte)) return false;
-  // A CR on its own is dropped, so a Ctrl-Z after CRs still starts its line.
+  // A CR on its own is dropped, so a Ctrl-Z after CRs still starts its line;
+  // CRs at the end of the file are a last line of their own.
   while (byte == CarriageReturn) {
     reader.Next++;
-    if (!PeekByte(reader, byte)) return true;  // the CRs were the last line
+    if (!PeekByte(reader, byte)) break;
   }
   // A Ctrl-Z at the very start of a line ends the file before it.
   if (byte == EndOfFileMark) {
     reader.AtEnd = true;
     return false;
   }
-  while (PeekByte(reader, byte)) {
+  reader.InLine = true;
+  return true;
+}
+
+bool ReadLinePiece(TLineReader& reader, const char*& piece, size_t& length) {
+  char byte;
+  while (reader.InLine && PeekByte(reader, byte)) {
     if (byte == LineFeed) {
       reader.Next++;
-      return true;
+      break;
     }
     // A Ctrl-Z inside a line ends the file, after the bytes before it.
     if (byte == EndOfFileMark) {
       reader.AtEnd = true;
       reader.Next = reader.Filled;
-      return true;
+      break;
     }
-    // Copy the run of ordinary bytes at once; a CR is dropped wherever it
-    // stands, so CR LF ends the line at its LF.
+    // A CR is dropped wherever it stands, so CR LF ends the line at its LF.
+    if (byte == CarriageReturn) {
+      reader.Next++;
+      continue;
+    }
     const char* start = reader.Buffer + reader.Next;
-    size_t length = 0;
     size_t available = reader.Filled - reader.Next;
-    while (length < available && start[length] != LineFeed && start[length] != EndOfFileMark &&
-           start[length] != CarriageReturn)
-      length++;
-    line.append(start, length);
-    reader.Next += length;
-    if (reader.Next < reader.Filled && reader.Buffer[reader.Next] == CarriageReturn) reader.Next++;
+    if (available > reader.PieceLimit) available = reader.PieceLimit;
+    size_t run = 1;
+    while (run < available && start[run] != LineFeed && start[run] != EndOfFileMark &&
+           start[run] != CarriageReturn)
+      run++;
+    reader.Next += run;
+    piece = start;
+    length = run;
+    return true;
   }
+  reader.InLine = false;
+  return false;
+}
+
+bool ReadLine(TLineReader& reader, std::string& line) {
+  line.clear();
+  if (!StartLine(reader)) return false;
+  const char* piece;
+  size_t length;
+  while (ReadLinePiece(reader, piece, length)) line.append(piece, length);
   return true;
 }
 

@@ -14,6 +14,7 @@
 namespace tolvane {
 
 void (*StreamLineHook)() = nullptr;
+size_t StreamPieceLimit = 0;
 
 static const uint8_t FormFeed = 12;
 static const uint8_t Escape = 27;
@@ -39,26 +40,76 @@ static void StartStream(HDC printer) {
   SetBkMode(printer, TRANSPARENT);
 }
 
-static void PrintLine(HDC printer, const std::string& line) {
-  if (line.empty()) PrintChar(' ');  // an empty line still takes its room
-  size_t length = line.size();
+// Where the walk of a line stands between two of its pieces: an ESC that
+// ended a piece waits for the byte after it, and a sequence may run on into
+// the pieces that follow.
+struct TLineWalk {
+  bool HasBytes;
+  bool AfterEscape;
+  bool InSequence;
+  TSequence Sequence;
+};
+
+static void StartLineWalk(TLineWalk& walk) {
+  walk.HasBytes = false;
+  walk.AfterEscape = false;
+  walk.InSequence = false;
+}
+
+// The byte after an ESC: a second ESC is drawn, anything else begins the
+// sequence (a NUL ends it at once and is then drawn).
+static size_t TakeAfterEscape(TLineWalk& walk, uint8_t byte) {
+  walk.AfterEscape = false;
+  if (byte == Escape) {
+    PrintChar(Escape);
+    return 1;
+  }
+  StartSequence(walk.Sequence);
+  walk.InSequence = true;
+  return 0;
+}
+
+static void WalkPiece(HDC printer, TLineWalk& walk, const char* bytes, size_t length) {
+  walk.HasBytes = true;
   size_t at = 0;
   while (at < length) {
-    uint8_t byte = static_cast<uint8_t>(line[at]);
-    if (byte == FormFeed) {
+    if (walk.InSequence) {
+      at += ContinueSequence(walk.Sequence, bytes + at, length - at);
+      walk.InSequence = walk.Sequence.Stage != SequenceDone;
+      continue;
+    }
+    uint8_t byte = static_cast<uint8_t>(bytes[at]);
+    if (walk.AfterEscape) {
+      at += TakeAfterEscape(walk, byte);
+    } else if (byte == FormFeed) {
       EndSheet(printer);
       PrintState.CurrentPage = AddWrapped(PrintState.CurrentPage, 1);
       at++;
-    } else if (byte == Escape && at + 1 < length && line[at + 1] == Escape) {
-      PrintChar(Escape);
-      at += 2;
     } else if (byte == Escape) {
-      at += ExpandSequence(line.data() + at, length - at);
+      walk.AfterEscape = true;
+      at++;
     } else {
       PrintChar(byte);
       at++;
     }
   }
+}
+
+// The line's end ends a sequence in it; an ESC as its last byte does
+// nothing, and an empty line still takes its room.
+static void EndLineWalk(TLineWalk& walk) {
+  if (walk.InSequence) EndSequence(walk.Sequence);
+  walk.InSequence = false;
+  walk.AfterEscape = false;
+  if (!walk.HasBytes) PrintChar(' ');
+}
+
+static void PrintLine(HDC printer, TLineReader& reader, TLineWalk& walk) {
+  StartLineWalk(walk);
+  const char* piece;
+  size_t length;
+  while (ReadLinePiece(reader, piece, length)) WalkPiece(printer, walk, piece, length);
+  EndLineWalk(walk);
 }
 
 static void EndLine() {
@@ -96,11 +147,12 @@ bool PrintStream(HDC printer, const std::string& fileName) {
   StartStream(printer);
   auto reader = std::make_unique<TLineReader>();
   OpenLineReader(*reader, file.get());
-  std::string line;
+  if (StreamPieceLimit != 0) reader->PieceLimit = StreamPieceLimit;
+  TLineWalk walk;
   int64_t number = 1;
   SetFailureLine(number);
-  while (ReadLine(*reader, line)) {
-    PrintLine(printer, line);
+  while (StartLine(*reader)) {
+    PrintLine(printer, *reader, walk);
     EndLine();
     BreakPageIfFull(printer);
     SetFailureLine(++number);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "os/win32.h"
@@ -13,5 +14,9 @@ bool PrintStream(HDC printer, const std::string& fileName);
 
 // Called after every line the stream has read, when set: the job's progress.
 extern void (*StreamLineHook)();
+
+// The most bytes of a line walked at once, when set; however a line is cut,
+// it prints the same.
+extern size_t StreamPieceLimit;
 
 }  // namespace tolvane

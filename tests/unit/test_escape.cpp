@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -40,6 +41,22 @@ class Escapes : public JobStateTest {
 
 size_t Expand(const std::string& line) { return ExpandSequence(line.data(), line.size()); }
 
+// The same sequence handed over in pieces of at most size bytes, as the
+// stream reader hands over a long line; the bytes that the pieces gave
+// must be the bytes that the sequence says it took.
+size_t ExpandInPieces(const std::string& line, size_t size) {
+  TSequence sequence;
+  StartSequence(sequence);
+  size_t at = 1;
+  while (at < line.size() && sequence.Stage != SequenceDone) {
+    size_t piece = std::min(size, line.size() - at);
+    at += ContinueSequence(sequence, line.data() + at, piece);
+  }
+  EndSequence(sequence);
+  EXPECT_EQ(at, std::max<size_t>(sequence.Taken, 1));
+  return sequence.Taken;
+}
+
 }  // namespace
 
 TEST_F(Escapes, CountsTheBytesOfEachSequenceAndRunsItsCommand) {
@@ -66,13 +83,15 @@ TEST_F(Escapes, CountsTheBytesOfEachSequenceAndRunsItsCommand) {
       {"\x1b" "E:7;", 5, 36, 24, 41, 0},
       {"\x1bn", 2, 30, 20, 41, 0},  // letters match without regard to case
   };
+  for (size_t size : {size_t(0), size_t(1), size_t(2), size_t(3)})
   for (const Case& c : cases) {
     PrintState.CellHeight = 36;
     PrintState.CellWidth = 24;
     PrintState.LineHeight = 41;
     PrintState.Rotated = 0;
     SCOPED_TRACE(testing::PrintToString(c.line));
-    EXPECT_EQ(Expand(c.line), c.taken);
+    SCOPED_TRACE("pieces of " + std::to_string(size));
+    EXPECT_EQ(size == 0 ? Expand(c.line) : ExpandInPieces(c.line, size), c.taken);
     EXPECT_EQ(PrintState.CellHeight, c.cellHeight);
     EXPECT_EQ(PrintState.CellWidth, c.cellWidth);
     EXPECT_EQ(PrintState.LineHeight, c.lineHeight);
@@ -84,6 +103,13 @@ TEST_F(Escapes, AssembledCommandsAreCutTo200Characters) {
   // FSIZ: and 193 zeros leave room for ",1" and nothing of the "2" after it.
   Expand("\x1bW:12;");
   EXPECT_EQ(PrintState.CellWidth, 1);
+  // Arguments of any length, in pieces or whole, are kept only that far.
+  std::string longArguments = "\x1bW:1" + std::string(100000, '2');
+  EXPECT_EQ(ExpandInPieces(longArguments, 7), longArguments.size());
+  EXPECT_EQ(PrintState.CellWidth, 1);
+  // FSIZ:36, leaves room for 192 zeros: the 9s behind them are cut.
+  EXPECT_EQ(Expand("\x1b" "F:" + std::string(192, '0') + std::string(108, '9') + ";x"), 304u);
+  EXPECT_EQ(PrintState.CellWidth, 0);
 }
 
 TEST_F(Escapes, AMissingConfigurationMakesEveryLetterSilent) {

@@ -11,15 +11,27 @@ using namespace tolvane;
 
 namespace {
 
-std::vector<std::string> ReadAllLines(const std::string& bytes) {
+// The lines joined from their pieces, each piece at most pieceLimit bytes
+// (0: as the buffer gives them).
+std::vector<std::string> ReadAllLines(const std::string& bytes, size_t pieceLimit = 0) {
   std::FILE* file = std::tmpfile();
   std::fwrite(bytes.data(), 1, bytes.size(), file);
   std::rewind(file);
   auto reader = std::make_unique<TLineReader>();
   OpenLineReader(*reader, file);
+  if (pieceLimit != 0) reader->PieceLimit = pieceLimit;
   std::vector<std::string> lines;
-  std::string line;
-  while (ReadLine(*reader, line)) lines.push_back(line);
+  while (StartLine(*reader)) {
+    std::string line;
+    const char* piece;
+    size_t length;
+    while (ReadLinePiece(*reader, piece, length)) {
+      EXPECT_GT(length, 0u);
+      EXPECT_LE(length, reader->PieceLimit);
+      line.append(piece, length);
+    }
+    lines.push_back(line);
+  }
   std::fclose(file);
   return lines;
 }
@@ -55,7 +67,8 @@ TEST(LineReader, SplitsLinesByTheFilesRules) {
       {"\x0c\n\x1b", {"\x0c", "\x1b"}},
       {"A\0B\n"s, {"A\0B"s}},
   };
-  for (const Case& c : cases) EXPECT_EQ(ReadAllLines(c.bytes), c.lines);
+  for (size_t pieceLimit : {0, 1, 2, 3})
+    for (const Case& c : cases) EXPECT_EQ(ReadAllLines(c.bytes, pieceLimit), c.lines);
 }
 
 TEST(LineReader, LinesOfMegabytesAcrossBufferBoundaries) {
