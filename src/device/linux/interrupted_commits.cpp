@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <chrono>
 #include <cstring>
 #include <set>
@@ -224,11 +226,14 @@ bool LockFolder(const TFolder& folder) {
 void TidyOutputFolder(const std::string& directory) {
   static std::set<std::string> tidied;
   if (!tidied.insert(directory).second) return;
-  TFolder folder{directory, open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+  // Messages name the folder in full: "." says nothing in a log.
+  char full[PATH_MAX];
+  std::string shown = realpath(directory.c_str(), full) ? full : directory;
+  TFolder folder{shown, open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
   if (folder.Descriptor < 0) return;
   if (LockFolder(folder)) {
     std::set<std::string> staying = SettleRecords(folder);
-    RemoveStaleHiddenFiles(directory, staying);
+    RemoveStaleHiddenFiles(shown, staying);
   }
   close(folder.Descriptor);
 }
