@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets and runs each for a while.
-#   fuzz/run.sh [SECONDS] [TARGET...]      targets: job profile logo readers font
+#   fuzz/run.sh [SECONDS] [TARGET...]      targets: job profile logo readers font commit
 # Each target runs SECONDS (default 15). New inputs collect in
 # build/fuzz/corpus/TARGET (the committed seeds in fuzz/corpus/TARGET are
 # only read), crash files go to build/fuzz/findings/, the fuzzer's own output
@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-15}"
 [ $# -gt 0 ] && shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(job profile logo readers font)
+[ ${#targets[@]} -eq 0 ] && targets=(job profile logo readers font commit)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz

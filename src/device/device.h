@@ -132,6 +132,10 @@ struct TDeviceBackend {
 // The backends that CreateDCA can choose from, ending with a null entry.
 const TDeviceBackend* const* DeviceBackends();
 
+// Before an output file is written at path: settles what killed jobs left
+// in its folder, where the platform's outputs can leave anything.
+void TidyFolderOfOutput(const std::string& path);
+
 // The contexts made by CreateDCA and not yet deleted, oldest first. A handle
 // is checked against them before it is ever dereferenced.
 const std::vector<TDeviceContext*>& LiveContexts();

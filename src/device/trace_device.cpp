@@ -81,6 +81,7 @@ std::string FontDescription(const LOGFONTA& font) {
 
 bool TraceOpen(TDeviceContext* dc) {
   bool shared = dc->Port == "-";
+  TidyFolderOfOutput(dc->Port);
   std::FILE* file = shared ? stdout : std::fopen(dc->Port.c_str(), "wb");
   if (!file) {
     Diagnose("printer '" + dc->Device + "' (driver TRACE): cannot write the trace '" + dc->Port +

@@ -49,7 +49,8 @@ std::string Pages(int count) {
 std::vector<std::string> HiddenNames(const std::string& directory) {
   std::vector<std::string> hidden;
   for (const std::string& name : DirectoryNames(directory))
-    if (name.find(".tolvane.") != std::string::npos) hidden.push_back(name);
+    if (name.find(".tolvane.") != std::string::npos || name.find(".tolvane-commit.") == 0)
+      hidden.push_back(name);
   return hidden;
 }
 
@@ -61,6 +62,46 @@ class Faults : public HostTest {
     std::vector<std::string> environment = {Shim, AsanOptions()};
     environment.insert(environment.end(), faults.begin(), faults.end());
     return Wait(Start(arguments, environment), seconds);
+  }
+  // Starts the job with the shim stopping it before a step of its commit,
+  // and kills it there; false when it never got there.
+  bool KillAtStep(int step, bool nameless) {
+    std::vector<std::string> environment = {Shim, AsanOptions(),
+                                            "TOLVANE_FAULT_STOP_AT_STEP=" + std::to_string(step)};
+    if (!nameless) environment.push_back("TOLVANE_FAULT_NO_TMPFILE=1");
+    pid_t job = Start({"report.txt", "1"}, environment);
+    bool stopped = WaitUntilStopped(job);
+    kill(job, SIGKILL);
+    Wait(job, 30);
+    return stopped;
+  }
+  static bool WaitUntilStopped(pid_t job) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    int status = 0;
+    while (std::chrono::steady_clock::now() < deadline) {
+      pid_t answer = waitpid(job, &status, WNOHANG | WUNTRACED);
+      if (answer == job) return WIFSTOPPED(status);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+  }
+  // "old" when every sheet is an older one, "new" when every one is new.
+  std::string SheetSet(int count) {
+    int older = 0, newer = 0;
+    for (int sheet = 1; sheet <= count; ++sheet) {
+      std::string name = "sheet-" + std::to_string(sheet) + ".svg";
+      if (!FileExists(name)) continue;
+      std::string text = ReadFile(name);
+      older += text == "old " + std::to_string(sheet);
+      newer += text.find("<svg") != std::string::npos;
+    }
+    if (older == count) return "old";
+    if (newer == count) return "new";
+    return std::to_string(older) + " old and " + std::to_string(newer) + " new";
+  }
+  void WriteOlderSheets(int count) {
+    for (int sheet = 1; sheet <= count; ++sheet)
+      WriteFile("sheet-" + std::to_string(sheet) + ".svg", "old " + std::to_string(sheet));
   }
   static int ExitCode(int status) { return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 };
@@ -132,6 +173,79 @@ TEST_F(Faults, HiddenFilesGoWithTheSignalThatEndsTheJob) {
   EXPECT_EQ(Run({"report.txt", "1"}).ExitCode, 0);
   EXPECT_EQ(HiddenNames(directory_), std::vector<std::string>{});
   EXPECT_TRUE(FileExists("sheet-1.svg"));
+}
+
+// A kill at any step of a commit: the next job in the folder, of another
+// driver, leaves all the older sheets or all the new, and nothing hidden.
+TEST_F(Faults, AKilledCommitIsSettledByTheNextJob) {
+  struct Case {
+    int step;  // 1: the record is named; 2 to 6: the sheets; 7: the record goes
+    bool nameless;
+    const char* set;
+    const char* says;
+  } cases[] = {
+      {1, true, "old", "removed "},
+      {2, true, "new", "finished it"},
+      {3, true, "new", "finished it"},
+      {6, true, "new", "finished it"},
+      {7, true, "new", "finished it"},
+      {1, false, "old", "removed "},
+      {4, false, "new", "finished it"},
+  };
+  WriteSystemProfile(SheetProfile("sheet-%d.svg"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE("step " + std::to_string(c.step) + (c.nameless ? "" : " without nameless files"));
+    WriteConfiguration("");
+    WriteFile("report.txt", Pages(5));
+    WriteOlderSheets(5);
+    ASSERT_TRUE(KillAtStep(c.step, c.nameless));
+    EXPECT_FALSE(HiddenNames(directory_).empty());
+    WriteConfiguration("[preferences]\nprinter=Pdf\n");
+    TJobResult next = Run({"report.txt", "1"});
+    EXPECT_EQ(next.ExitCode, 0);
+    EXPECT_NE(next.Errors.find(c.says), std::string::npos) << next.Errors;
+    EXPECT_EQ(SheetSet(5), c.set);
+    EXPECT_EQ(HiddenNames(directory_), std::vector<std::string>{});
+  }
+}
+
+// A job that still runs keeps its record and its hidden files however many
+// jobs start in the folder meanwhile; a damaged record moves nothing.
+TEST_F(Faults, CommitsOfLiveJobsAndDamagedRecordsAreLeftAlone) {
+  WriteSystemProfile(SheetProfile("sheet-%d.svg"));
+  WriteFile("report.txt", Pages(5));
+  WriteOlderSheets(5);
+  pid_t live = Start({"report.txt", "1"},
+                     {Shim, AsanOptions(), "TOLVANE_FAULT_STOP_AT_STEP=4", "TOLVANE_FAULT_NO_TMPFILE=1"});
+  ASSERT_TRUE(WaitUntilStopped(live));
+  std::vector<std::string> held = HiddenNames(directory_);
+  WriteConfiguration("[preferences]\nprinter=Pdf\n");
+  EXPECT_EQ(Run({"report.txt", "1"}).ExitCode, 0);
+  EXPECT_EQ(HiddenNames(directory_), held);
+  kill(live, SIGCONT);
+  EXPECT_EQ(ExitCode(Wait(live, 60)), 0);
+  EXPECT_EQ(SheetSet(5), "new");
+  EXPECT_EQ(HiddenNames(directory_), std::vector<std::string>{});
+
+  // A record of an ended process, cut short, with a hidden sheet it named.
+  pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  char host[256] = {};
+  gethostname(host, sizeof host - 1);
+  std::string owner = std::to_string(gone) + "-1@" + std::string(host, strcspn(host, "./"));
+  std::string record = ".tolvane-commit." + owner + ".0123456789ab";
+  std::string hidden = ".sheet-1.svg.tolvane." + owner + ".0123456789ab";
+  WriteFile(record, "tolvane commit record 1\nowner " + owner + "\nfile 12 0 sheet-1.svg " + hidden);
+  WriteFile(hidden, "stray");
+  TJobResult next = Run({"report.txt", "1"});
+  EXPECT_EQ(next.ExitCode, 0);
+  EXPECT_NE(next.Errors.find("damaged commit record"), std::string::npos) << next.Errors;
+  EXPECT_EQ(SheetSet(5), "new");
+  std::vector<std::string> left = HiddenNames(directory_);
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{hidden, record}))
+      << "a damaged record and its files stay for a person to look at";
 }
 
 // A pipe without a reader, a device that takes nothing: no printer, or a

@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "device/linux/hidden_files.h"
+#include "device/linux/interrupted_commits.h"
 #include "os/win32.h"
 
 namespace tolvane {
@@ -314,7 +315,7 @@ bool CreateOutputFile(TOutputFile& file, const std::string& target, std::string&
     const char* temporary = std::getenv("TMPDIR");
     directory = temporary && *temporary ? temporary : "/tmp";
   } else {
-    RemoveStaleHiddenFiles(directory);
+    TidyOutputFolder(directory);
   }
   file.Descriptor = CreateAnonymous(directory);
   if (file.Descriptor >= 0) fchmod(file.Descriptor, mode);
