@@ -20,7 +20,11 @@ mkdir -p build/fuzz/findings
 
 # A target must write nothing but its scratch directory, and remove that.
 untracked() { git status --porcelain --untracked-files=all -- . ':!build' 2>/dev/null || true; }
-scratch_root="$(mktemp -d)"
+# The targets write their inputs and outputs (and sync them) there for every
+# execution: in memory (tmpfs) that costs no disk.
+scratch_parent="${TMPDIR:-/tmp}"
+[ -d /dev/shm ] && [ -w /dev/shm ] && scratch_parent=/dev/shm
+scratch_root="$(mktemp -d -p "$scratch_parent")"
 trap 'rm -rf "$scratch_root"' EXIT
 
 status=0
