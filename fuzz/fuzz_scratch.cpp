@@ -191,7 +191,7 @@ void WriteScratchProfile(const std::string& name, std::string_view text) {
     InputProfiles.push_back(path);
   written++;
   struct timespec times[2] = {{written, 0}, {written, 0}};
-  utimensat(AT_FDCWD, (Scratch + "/" + name).c_str(), times, 0);
+  utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
 
 TInputHead CutFirstLine(std::string_view input) {
