@@ -33,17 +33,8 @@ std::vector<std::string> PageArguments(std::string_view line) {
 }
 
 std::string TraceTail() {
-  std::FILE* file = std::fopen("job.trace", "rb");
-  if (!file) return std::string();
-  char tail[64] = {};
-  std::fseek(file, -static_cast<long>(sizeof tail - 1), SEEK_END);
-  size_t got = std::fread(tail, 1, sizeof tail - 1, file);
-  if (got == 0) {
-    std::rewind(file);
-    got = std::fread(tail, 1, sizeof tail - 1, file);
-  }
-  std::fclose(file);
-  return std::string(tail, got);
+  std::string_view trace = LastTrace();
+  return std::string(trace.substr(trace.size() > 63 ? trace.size() - 63 : 0));
 }
 
 bool EndsWith(const std::string& text, const std::string& end) {
@@ -70,6 +61,7 @@ void CheckOutcome(int code) {
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   EnterScratch(argc, argv, "system.ini", SystemProfile);
+  KeepTracesInMemory();
   return 0;
 }
 
@@ -82,8 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     WriteScratchFile("logo.bmp", sections[2]);
   else
     std::remove("logo.bmp");
-  std::remove("job.trace");
   ResetJob();
   CheckOutcome(tolvane::TolvaneMain(PageArguments(head.Line)));
+  ResetJob();
   return 0;
 }

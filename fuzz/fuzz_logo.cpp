@@ -64,5 +64,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (tolvane::PrintState.JobFont) tolvane::DeleteObject(tolvane::PrintState.JobFont);
   tolvane::DeleteDC(printer);
+  ResetJob();
   return 0;
 }

@@ -92,5 +92,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   CheckGeometry(own.Section);
   CheckGeometry("Trace");
+  ResetJob();
   return 0;
 }

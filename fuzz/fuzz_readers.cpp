@@ -107,5 +107,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const tolvane::TJobFailure&) {
     // A malformed number fails the job; the readers are checked up to there.
   }
+  ResetJob();
   return 0;
 }

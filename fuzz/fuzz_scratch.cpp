@@ -7,14 +7,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "device/device.h"
+#include "os/linux/profile_file.h"
+#include "os/win32.h"
 #include "stream/fields.h"
 #include "tolvane_state.h"
 
@@ -27,6 +31,16 @@ const char SectionMarker[] = "\n@@@@\n";
 
 std::string Scratch;
 pid_t Child = 0;
+
+// A stream of open_memstream writes its bytes and their count here.
+struct TMemoryTrace {
+  char* Bytes = nullptr;
+  size_t Size = 0;
+};
+std::vector<std::unique_ptr<TMemoryTrace>> Traces;
+
+// The profiles that inputs write; the fixed ones stay read.
+std::vector<std::string> InputProfiles;
 
 [[noreturn]] void Fail(const std::string& what) {
   std::fprintf(stderr, "fuzz harness: %s: %s\n", what.c_str(), std::strerror(errno));
@@ -130,6 +144,17 @@ void QuietEnvironment() {
   }
 }
 
+std::FILE* OpenTraceInMemory(const std::string&) {
+  Traces.push_back(std::make_unique<TMemoryTrace>());
+  TMemoryTrace& trace = *Traces.back();
+  return open_memstream(&trace.Bytes, &trace.Size);
+}
+
+void DropTraces() {
+  for (const std::unique_ptr<TMemoryTrace>& trace : Traces) std::free(trace->Bytes);
+  Traces.clear();
+}
+
 }  // namespace
 
 void EnterScratch(int* argc, char*** argv, const std::string& name, std::string_view text) {
@@ -161,9 +186,12 @@ void WriteScratchFile(const std::string& name, std::string_view bytes) {
 void WriteScratchProfile(const std::string& name, std::string_view text) {
   static long written = 0;
   WriteScratchFile(name, text);
+  std::string path = Scratch + "/" + name;
+  if (std::find(InputProfiles.begin(), InputProfiles.end(), path) == InputProfiles.end())
+    InputProfiles.push_back(path);
   written++;
   struct timespec times[2] = {{written, 0}, {written, 0}};
-  utimensat(AT_FDCWD, (Scratch + "/" + name).c_str(), times, 0);
+  utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
 
 TInputHead CutFirstLine(std::string_view input) {
@@ -197,8 +225,20 @@ void UsePrintableArea(int horzRes, int horzSize, int vertRes, int vertSize) {
   state.PageStartPending = 1;
 }
 
+void KeepTracesInMemory() { tolvane::UseTraceOpener(OpenTraceInMemory); }
+
+std::string_view LastTrace() {
+  if (Traces.empty() || Traces.back()->Bytes == nullptr) return std::string_view();
+  return std::string_view(Traces.back()->Bytes, Traces.back()->Size);
+}
+
 void ResetJob() {
+  // Deleting the contexts closes their streams before the bytes are freed.
   tolvane::ResetDeviceLayer();
+  DropTraces();
+  for (const std::string& path : InputProfiles) tolvane::ForgetProfile(path);
   tolvane::ResetJobState();
   tolvane::FieldRemainder.clear();
+  // The notes kept for the job log would otherwise grow with every input.
+  tolvane::ForgetRunNotes();
 }

@@ -32,7 +32,7 @@ void WriteScratchFile(const std::string& name, std::string_view bytes);
 // Writes an INI file in the scratch directory so that it reads as a file of
 // its own: the profile reader knows a file by its identity, and two inputs
 // written within one tick of the clock with the same size would otherwise
-// look alike.
+// look alike. ResetJob then drops what was read of it.
 void WriteScratchProfile(const std::string& name, std::string_view text);
 
 // An input's first line (without its LF) and what follows it.
@@ -51,6 +51,17 @@ std::vector<std::string_view> SplitSections(const uint8_t* data, size_t size);
 // the first one about to begin.
 void UsePrintableArea(int horzRes, int horzSize, int vertRes, int vertSize);
 
-// Puts the job's shared state, the device layer and the field reader back to
-// their values at program start.
+// Every trace that a job writes to a file goes to memory instead, so that an
+// input costs no disk; the bytes are the same.
+void KeepTracesInMemory();
+
+// The trace opened last, as far as its printer has been deleted (as a file
+// would read); empty when no trace was opened since ResetJob.
+std::string_view LastTrace();
+
+// Puts the job's shared state, the device layer, the field reader and the
+// notes for the job log back to their values at program start, and drops
+// the traces in memory. A target calls it after each input as well: what an
+// input allocates is then freed within it, and libFuzzer, seeing no more
+// allocations than frees, never runs it again to look for a leak.
 void ResetJob();

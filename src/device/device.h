@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -172,5 +173,12 @@ TPrinterGeometry ReadPrinterGeometry(const std::string& device, const TPrinterGe
 
 // The name a handle has in a trace: F0, F1, ... or 0.
 std::string FontHandleName(const TGdiObject* font);
+
+// Opens the stream that a trace to a file writes to. A harness that runs
+// many jobs in one process gives an opener of its own (a stream in memory)
+// so that no job touches the disk; null puts back the file named by the
+// port. The trace's bytes and its checks stay the same either way.
+using TTraceOpener = std::FILE* (*)(const std::string& port);
+void UseTraceOpener(TTraceOpener opener);
 
 }  // namespace tolvane

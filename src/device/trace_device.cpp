@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
-#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -22,6 +21,12 @@ struct TTrace {
   std::FILE* File;
   bool Shared;  // standard output: flushed at the end, never closed
 };
+
+TTraceOpener TraceOpener = nullptr;
+
+std::FILE* OpenTraceFile(const std::string& port) {
+  return TraceOpener ? TraceOpener(port) : std::fopen(port.c_str(), "wb");
+}
 
 std::FILE* TraceFile(TDeviceContext* dc) { return static_cast<TTrace*>(dc->Data)->File; }
 
@@ -82,7 +87,7 @@ std::string FontDescription(const LOGFONTA& font) {
 bool TraceOpen(TDeviceContext* dc) {
   bool shared = dc->Port == "-";
   TidyFolderOfOutput(dc->Port);
-  std::FILE* file = shared ? stdout : std::fopen(dc->Port.c_str(), "wb");
+  std::FILE* file = shared ? stdout : OpenTraceFile(dc->Port);
   if (!file) {
     Diagnose("printer '" + dc->Device + "' (driver TRACE): cannot write the trace '" + dc->Port +
              "': " + std::strerror(errno));
@@ -194,6 +199,8 @@ int TraceStretchDIBits(TDeviceContext* dc, const TStretchCall& call) {
 }
 
 }  // namespace
+
+void UseTraceOpener(TTraceOpener opener) { TraceOpener = opener; }
 
 extern const TDeviceBackend TraceDeviceBackend = {
     "TRACE",          TraceOpen,         TraceDeviceCaps,  TraceStartDoc,

@@ -17,7 +17,7 @@
 namespace tolvane {
 namespace {
 
-enum TStep { Write1, Write2, Remove, Revalidate, Wait, Expect1, Expect2, ExpectNone };
+enum TStep { Write1, Write2, Remove, Revalidate, Forget, Wait, Expect1, Expect2, ExpectNone };
 
 std::string Read(const std::string& path) {
   char buffer[64];
@@ -39,6 +39,8 @@ TEST(ProfileRevalidation, EditsAreSeenFromTheNextSheet) {
        {Revalidate, ExpectNone, Write1, ExpectNone, Revalidate, Expect1}},
       {"a slow sheet sees the edit after a tenth of a second",
        {Write1, Revalidate, Expect1, Write2, Wait, Expect2}},
+      {"a forgotten file is read again at once",
+       {Write1, Revalidate, Expect1, Write2, Forget, Expect2, Remove, Forget, ExpectNone}},
   };
   char pattern[] = "/tmp/tolvane_revalidation_XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -56,6 +58,7 @@ TEST(ProfileRevalidation, EditsAreSeenFromTheNextSheet) {
         case Write2: std::ofstream(path, std::ios::trunc) << "[s]\nk=two!!\n"; break;
         case Remove: std::remove(path.c_str()); break;
         case Revalidate: RevalidateProfiles(); break;
+        case Forget: ForgetProfile(path); break;
         case Wait: std::this_thread::sleep_for(std::chrono::milliseconds(150)); break;
         case Expect1: EXPECT_EQ(Read(path), "one"); break;
         case Expect2: EXPECT_EQ(Read(path), "two!!"); break;

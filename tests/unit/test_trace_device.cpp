@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -296,6 +297,46 @@ TEST_F(TraceDevice, DashWritesToStandardOutput) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "CreateDCA \"TRACE\" \"Trace\" \"-\" -> DC1\nDeleteDC\n");
   EXPECT_FALSE(std::filesystem::exists("-"));
+}
+
+// A harness's opener takes the port instead of a file: the same bytes, the
+// same numbering, and no file; an opener that fails gives no context.
+char* MemoryBytes = nullptr;
+size_t MemorySize = 0;
+std::string OpenedPort;
+
+std::FILE* OpenInMemory(const std::string& port) {
+  OpenedPort = port;
+  return open_memstream(&MemoryBytes, &MemorySize);
+}
+
+std::FILE* OpenNothing(const std::string&) { return nullptr; }
+
+TEST_F(TraceDevice, AnOpenerOfItsOwnTakesTheTrace) {
+  auto job = [] {
+    HDC dc = Open();
+    DOCINFOA doc{sizeof(DOCINFOA), "Tolvane_drv", nullptr, nullptr, 0};
+    StartDocA(dc, &doc);
+    StartPage(dc);
+    TextOutA(dc, 1, 2, "\"x\x01", 3);
+    EndPage(dc);
+    EndDoc(dc);
+    DeleteDC(dc);
+  };
+  job();
+  std::string onDisk = Trace();
+  std::filesystem::remove("job.trace");
+  ResetDeviceLayer();
+  UseTraceOpener(OpenInMemory);
+  job();
+  UseTraceOpener(OpenNothing);
+  EXPECT_EQ(Open(), nullptr);
+  UseTraceOpener(nullptr);
+  EXPECT_EQ(OpenedPort, "job.trace");
+  EXPECT_EQ(std::string(MemoryBytes, MemorySize), onDisk);
+  EXPECT_FALSE(std::filesystem::exists("job.trace"));
+  free(MemoryBytes);
+  EXPECT_TRUE(LiveContexts().empty());
 }
 
 TEST_F(TraceDevice, StretchDIBitsReportsTheWholeBlock) {

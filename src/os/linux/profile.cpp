@@ -208,6 +208,8 @@ void RevalidateProfiles() { ++RevalidationRound; }
 
 void CheckProfilesOnEveryLookup() { RevalidationRound = 0; }
 
+void ForgetProfile(const std::string& path) { ProfileCache.erase(path); }
+
 bool FindProfileValue(const char* path, const char* section, const char* key,
                       std::string& value) {
   if (path == nullptr || section == nullptr || key == nullptr) return false;

@@ -18,6 +18,11 @@ bool FindProfileValue(const char* path, const char* section, const char* key,
 // asked for revalidation; for a process that runs more than one job.
 void CheckProfilesOnEveryLookup();
 
+// Drops what was read of the file at `path`, so that the next lookup reads
+// it afresh; for a process that gives every job a new file there and keeps
+// nothing of one job in the next.
+void ForgetProfile(const std::string& path);
+
 // Whether two section or key names are the same when ASCII case is ignored.
 bool SameNameIgnoringCase(const std::string& a, const std::string& b);
 
