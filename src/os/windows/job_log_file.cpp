@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "os/win32.h"
+#include "os/windows/system_error.h"
 #include "os/windows/windows_api.h"
 
 namespace tolvane {
@@ -18,17 +19,7 @@ constexpr int LockTries = 200;
 constexpr std::chrono::milliseconds LockPause{10};
 constexpr ::DWORD LockOffsetHigh = 0x7FFFFFFF;
 
-std::string SystemMessage(::DWORD error) {
-  char text[512] = {};
-  ::DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                    nullptr, error, 0, text, sizeof text, nullptr);
-  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' ||
-                        text[length - 1] == ' ' || text[length - 1] == '.'))
-    text[--length] = '\0';
-  return length > 0 ? std::string(text) : "error " + std::to_string(error);
-}
-
-std::string Why(const char* what) { return std::string(what) + ": " + SystemMessage(::GetLastError()); }
+std::string Why(const char* what) { return std::string(what) + ": " + SystemErrorText(::GetLastError()); }
 
 ::HANDLE OpenShared(const std::string& path) {
   return ::CreateFileA(path.c_str(), GENERIC_WRITE,

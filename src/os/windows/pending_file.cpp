@@ -1,23 +1,14 @@
 #include "os/windows/pending_file.h"
 
 #include "os/win32.h"
+#include "os/windows/system_error.h"
 #include "os/windows/windows_api.h"
 
 namespace tolvane {
 
 namespace {
 
-std::string SystemMessage(::DWORD error) {
-  char text[512] = {};
-  ::DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                    nullptr, error, 0, text, sizeof text, nullptr);
-  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' ||
-                        text[length - 1] == ' ' || text[length - 1] == '.'))
-    text[--length] = '\0';
-  return length > 0 ? std::string(text) : "error " + std::to_string(error);
-}
-
-std::string LastError() { return SystemMessage(::GetLastError()); }
+std::string LastError() { return SystemErrorText(::GetLastError()); }
 
 std::string DirectoryOf(const std::string& path) {
   size_t separator = path.find_last_of("\\/");
