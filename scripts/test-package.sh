@@ -2,7 +2,8 @@
 # The package and the print server, as root on Debian (CI): builds the .deb,
 # checks it with lintian, installs it, prints the sample report from PATH,
 # finds the manual pages, then starts a CUPS scheduler of its own with
-# Tolvane queues and prints through them over IPP; at the end it removes the
+# Tolvane queues and prints through them over IPP, 200 reports at once across
+# a restart of the scheduler among them; at the end it removes the
 # package and stops its scheduler. The machine's own scheduler and its queues
 # are left alone.
 #
@@ -34,6 +35,7 @@ chmod 0755 "$work"
 source "$here/helpers.sh"
 source "$here/package_tests.sh"
 source "$here/print_server_tests.sh"
+source "$here/load_tests.sh"
 trap clean_up EXIT
 trap "exit 1" INT TERM
 
@@ -49,6 +51,7 @@ print_page_range
 print_copies
 stop_malformed_job
 print_many_jobs_at_once
+print_under_load
 print_with_cupsfilter
 remove_server_queues
 stop_scheduler

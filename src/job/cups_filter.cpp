@@ -17,6 +17,7 @@
 
 #include "job/job.h"
 #include "job/printer.h"
+#include "os/linux/termination.h"
 #include "stream/fields.h"
 #include "tolvane_state.h"
 
@@ -64,9 +65,48 @@ struct TScratchFile {
   int Descriptor = -1;
 };
 
+// The scheduler stops the filter with SIGTERM when a job is cancelled or
+// the scheduler stops; it restarts the job later. What the filter made must
+// not outlive it: its scratch files would pile up in the scheduler's
+// directory, and pdftopdf would send the sheets printed so far on to the
+// printer. These entries change only while the signals are held, so that the
+// handler finds them whole; unlink and kill are safe in a handler.
+constexpr int MaxScratchFiles = 2;
+constexpr size_t MaxScratchPath = 4096;
+char ScratchPaths[MaxScratchFiles][MaxScratchPath] = {};
+volatile pid_t FinisherToStop = -1;
+
+void EndFilterOnSignal() {
+  for (const char* path : ScratchPaths)
+    if (path[0] != '\0') unlink(path);
+  if (FinisherToStop > 0) kill(FinisherToStop, SIGTERM);
+}
+
+void WatchForTermination() {
+  static bool watching = false;
+  if (watching) return;
+  watching = true;
+  CleanUpOnTermination(EndFilterOnSignal);
+}
+
+void NoteScratchPath(const std::string& path, bool kept) {
+  for (char* entry : ScratchPaths) {
+    bool same = path == entry;
+    if (kept && entry[0] == '\0' && path.size() < MaxScratchPath) {
+      std::memcpy(entry, path.c_str(), path.size() + 1);
+      return;
+    }
+    if (!kept && same) entry[0] = '\0';
+  }
+}
+
 bool CreateScratchFile(TScratchFile& scratch, const char* purpose) {
   std::string pattern = TemporaryDirectory() + "/" + FilterName + "-XXXXXX";
+  WatchForTermination();
+  HoldTermination();
   scratch.Descriptor = mkstemp(pattern.data());
+  if (scratch.Descriptor >= 0) NoteScratchPath(pattern, true);
+  ReleaseTermination();
   if (scratch.Descriptor < 0) {
     TellScheduler("ERROR", std::string("cannot create a file for the ") + purpose + " in " +
                                TemporaryDirectory() + ": " + std::strerror(errno));
@@ -78,7 +118,12 @@ bool CreateScratchFile(TScratchFile& scratch, const char* purpose) {
 
 void RemoveScratchFile(TScratchFile& scratch) {
   if (scratch.Descriptor >= 0) close(scratch.Descriptor);
-  if (!scratch.Path.empty()) unlink(scratch.Path.c_str());
+  HoldTermination();
+  if (!scratch.Path.empty()) {
+    unlink(scratch.Path.c_str());
+    NoteScratchPath(scratch.Path, false);
+  }
+  ReleaseTermination();
   scratch = TScratchFile{};
 }
 
@@ -230,8 +275,25 @@ bool SpawnFinisher(const std::string& path, char** argv, int input, pid_t& proce
   char* arguments[] = {argv[0], argv[1], argv[2], argv[3], argv[4], options.data(), nullptr};
   posix_spawn_file_actions_t actions;
   if (posix_spawn_file_actions_init(&actions) != 0) return false;
+  posix_spawnattr_t attributes;
+  if (posix_spawnattr_init(&attributes) != 0) {
+    posix_spawn_file_actions_destroy(&actions);
+    return false;
+  }
+  // Held here until its number is noted, pdftopdf itself starts with the
+  // signals open, as the scheduler gave them.
+  WatchForTermination();
+  HoldTermination();
+  sigset_t childMask;
+  sigprocmask(SIG_BLOCK, nullptr, &childMask);
+  for (int number : {SIGTERM, SIGINT, SIGHUP}) sigdelset(&childMask, number);
   bool spawned = posix_spawn_file_actions_adddup2(&actions, input, 0) == 0 &&
-                 posix_spawn(&process, path.c_str(), &actions, nullptr, arguments, environ) == 0;
+                 posix_spawnattr_setsigmask(&attributes, &childMask) == 0 &&
+                 posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK) == 0 &&
+                 posix_spawn(&process, path.c_str(), &actions, &attributes, arguments, environ) == 0;
+  if (spawned) FinisherToStop = process;
+  ReleaseTermination();
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   return spawned;
 }
@@ -268,6 +330,7 @@ bool FinishOutput(TFinisher& finisher, bool printed) {
   int status = 0;
   while (waitpid(finisher.Process, &status, 0) < 0 && errno == EINTR) {
   }
+  FinisherToStop = -1;
   if (!printed) return false;
   if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
   TellScheduler("ERROR", "CUPS's pdftopdf did not finish the sheets (status " +

@@ -1,12 +1,18 @@
 // The program started as the CUPS filter tolvanetopdf: the scheduler's
 // arguments, the page range of its options, the PDF on standard output only
 // for a job that printed, and every failure as ERROR: lines.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host.h"
@@ -139,6 +145,76 @@ TEST_F(CupsFilter, WithoutItsArgumentsOrPdftopdfNothingIsPrinted) {
                                "/filter/pdftopdf (from cups-filters)"),
             std::string::npos)
       << result.Errors;
+}
+
+// pdftopdf that takes nothing: the sheets fill the pipe and the job waits.
+const char StalledFinisherScript[] =
+    "#!/bin/sh\n"
+    "echo $$ > \"$(dirname \"$0\")/../finisher.pid\"\n"
+    "exec sleep 60\n";
+
+// The filter of a job that waits on a stalled pdftopdf; its scratch files go
+// to spool/.
+pid_t StartStalledFilter(const std::string& directory, bool fromInput) {
+  pid_t filter = fork();
+  if (filter != 0) return filter;
+  if (chdir(directory.c_str()) != 0) _exit(127);
+  setenv("TMPDIR", (directory + "/spool").c_str(), 1);
+  int input = open(fromInput ? "long.txt" : "/dev/null", O_RDONLY);
+  int nowhere = open("/dev/null", O_WRONLY);
+  dup2(input, 0);
+  dup2(nowhere, 1);
+  dup2(nowhere, 2);
+  const char* file = fromInput ? nullptr : "long.txt";
+  execl((directory + "/tolvanetopdf").c_str(), "tolvanetopdf", "12", "clerk", "March", "1", "",
+        file, nullptr);
+  _exit(127);
+}
+
+int EntriesOf(const std::string& directory) {
+  int entries = 0;
+  for (const auto& entry : fs::directory_iterator(directory)) entries += entry.exists() ? 1 : 0;
+  return entries;
+}
+
+// A process that ended (a zombie of no parent counts).
+bool Ended(pid_t process) {
+  std::ifstream stat("/proc/" + std::to_string(process) + "/stat");
+  std::string pid, name, state;
+  return !(stat >> pid >> name >> state) || state == "Z";
+}
+
+// The scheduler stops a job's filter with SIGTERM (a cancel, or the
+// scheduler itself stopping) and prints the job again later: the filter
+// leaves none of its files in the scheduler's directory, and pdftopdf, which
+// would send on what it got so far, is stopped with it.
+TEST_F(CupsFilter, ATerminationSignalLeavesNothingBehind) {
+  WriteFile("serverbin/filter/pdftopdf", StalledFinisherScript);
+  std::string report;
+  for (int page = 1; page <= 400; ++page) report += "A page of its own\r\n\f";
+  WriteFile("long.txt", report);
+  fs::create_directories(PathOf("spool"));
+  for (bool fromInput : {false, true}) {
+    SCOPED_TRACE(fromInput ? "report on standard input" : "report in a file");
+    fs::remove(PathOf("serverbin/finisher.pid"));
+    pid_t filter = StartStalledFilter(directory_, fromInput);
+    int expected = fromInput ? 2 : 1;  // the messages, and the copy of the input
+    for (int wait = 0; wait < 200 && (EntriesOf(PathOf("spool")) < expected ||
+                                      !FileExists("serverbin/finisher.pid"));
+         ++wait)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_EQ(EntriesOf(PathOf("spool")), expected);
+    pid_t finisher = std::stoi(ReadFile("serverbin/finisher.pid"));
+    kill(filter, SIGTERM);
+    int status = Wait(filter, 10);
+    ASSERT_TRUE(status != -1 && WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGTERM);
+    EXPECT_EQ(EntriesOf(PathOf("spool")), 0);
+    for (int wait = 0; wait < 100 && !Ended(finisher); ++wait)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(Ended(finisher));
+    if (!Ended(finisher)) kill(finisher, SIGKILL);
+  }
 }
 
 }  // namespace

@@ -73,16 +73,23 @@ Group lp
 Sandboxing Relaxed
 FileDevice Yes
 CONF
-  cupsd -f -c "$root/cupsd.conf" -s "$root/cups-files.conf" &
-  scheduler_pid=$!
   export CUPS_SERVER=127.0.0.1:$port
   scheduler_log=$root/log/error_log
+  run_scheduler
+  ok "cupsd on port $port (pid $scheduler_pid)"
+}
+
+# The private scheduler, on its configuration of before, its queues and the
+# jobs it kept.
+run_scheduler() {
+  local root=$work/cups
+  cupsd -f -c "$root/cupsd.conf" -s "$root/cups-files.conf" &
+  scheduler_pid=$!
   for _ in $(seq 1 100); do
     LC_ALL=C lpstat -r 2>/dev/null | grep -q "scheduler is running" && break
     sleep 0.1
   done
   LC_ALL=C lpstat -r | grep -q "scheduler is running" || fail "the private cupsd did not start"
-  ok "cupsd on port $port (pid $scheduler_pid)"
 }
 
 stop_scheduler() {
