@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "device/linux/cairo_fonts.h"
-#include "device/linux/code_page.h"
-#include "device/linux/pdf_sfnt.h"
-#include "device/linux/sfnt_face.h"
-#include "device/linux/sfnt_subset.h"
-#include "device/linux/sfnt_tables.h"
+#include "device/fonts/code_page.h"
+#include "device/sfnt/sfnt_embed.h"
+#include "device/sfnt/sfnt_face.h"
+#include "device/sfnt/sfnt_subset.h"
+#include "device/sfnt/sfnt_tables.h"
 #include "fuzz_scratch.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The printer's code page decides which character a drawn byte is.
 #include <gtest/gtest.h>
 
-#include "device/linux/code_page.h"
+#include "device/fonts/code_page.h"
 
 namespace tolvane {
 namespace {

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "device/linux/pdf_text.h"
+#include "device/pdf/pdf_text.h"
 
 namespace tolvane {
 namespace {

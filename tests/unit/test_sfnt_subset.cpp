@@ -12,8 +12,8 @@
 #include <gtest/gtest.h>
 
 #include "device/linux/cairo_fonts.h"
-#include "device/linux/sfnt_subset.h"
-#include "device/linux/sfnt_tables.h"
+#include "device/sfnt/sfnt_subset.h"
+#include "device/sfnt/sfnt_tables.h"
 
 namespace tolvane {
 namespace {

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "device/linux/cairo_fonts.h"
-#include "device/linux/dib_decode.h"
+#include "device/bitmaps/dib_decode.h"
 #include "device/linux/raster_glyphs.h"
-#include "device/linux/stretch_placement.h"
+#include "device/bitmaps/stretch_placement.h"
 #include "tolvane_state.h"
 
 namespace tolvane {

@@ -16,7 +16,7 @@
 
 #include "device/linux/font_answers.h"
 #include "device/linux/lazy_graphics.h"
-#include "device/linux/sfnt_face.h"
+#include "device/sfnt/sfnt_face.h"
 
 namespace tolvane {
 

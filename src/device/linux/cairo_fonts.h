@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "device/device.h"
-#include "device/linux/code_page.h"
+#include "device/fonts/code_page.h"
 
 typedef struct FT_FaceRec_* FT_Face;
 

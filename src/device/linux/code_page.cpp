@@ -1,4 +1,4 @@
-#include "device/linux/code_page.h"
+#include "device/fonts/code_page.h"
 
 #include <iconv.h>
 

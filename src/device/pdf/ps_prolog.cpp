@@ -2,7 +2,7 @@
 // canvas's content, each sheet's content read from the file through the
 // decoding filters and run as it is. Text is placed from the widths that
 // the content was laid out with, never from the font's own metrics.
-#include "device/linux/ps_resources.h"
+#include "device/pdf/ps_resources.h"
 
 namespace tolvane {
 

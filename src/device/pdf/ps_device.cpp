@@ -1,8 +1,8 @@
 // Driver PS: the whole document as one PostScript file at the port's path,
 // or on standard output for "-"; its sheets are written as they end.
-#include "device/linux/canvas_file.h"
-#include "device/linux/pdf_canvas.h"
-#include "device/linux/pdf_format.h"
+#include "device/pdf/canvas_file.h"
+#include "device/pdf/pdf_canvas.h"
+#include "device/pdf/pdf_format.h"
 
 namespace tolvane {
 

@@ -9,10 +9,10 @@
 #include <string_view>
 
 #include "device/linux/cairo_device.h"
-#include "device/linux/pdf_fonts.h"
-#include "device/linux/pdf_images.h"
-#include "device/linux/pdf_text.h"
-#include "device/linux/pdf_writer.h"
+#include "device/pdf/pdf_fonts.h"
+#include "device/pdf/pdf_images.h"
+#include "device/pdf/pdf_text.h"
+#include "device/pdf/pdf_writer.h"
 
 namespace tolvane {
 

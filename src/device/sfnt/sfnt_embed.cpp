@@ -1,8 +1,8 @@
-#include "device/linux/pdf_sfnt.h"
+#include "device/sfnt/sfnt_embed.h"
 
 #include <algorithm>
 
-#include "device/linux/sfnt_tables.h"
+#include "device/sfnt/sfnt_tables.h"
 
 namespace tolvane {
 

@@ -9,8 +9,8 @@
 #include <cmath>
 #include <vector>
 
-#include "device/linux/pdf_format.h"
-#include "device/linux/ps_resources.h"
+#include "device/pdf/pdf_format.h"
+#include "device/pdf/ps_resources.h"
 
 namespace tolvane {
 

@@ -4,7 +4,7 @@
 // information and cross-references.
 #include <vector>
 
-#include "device/linux/pdf_format.h"
+#include "device/pdf/pdf_format.h"
 
 namespace tolvane {
 

@@ -1,13 +1,13 @@
-#include "device/linux/pdf_fonts.h"
+#include "device/pdf/pdf_fonts.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
-#include "device/linux/pdf_sfnt.h"
-#include "device/linux/sfnt_subset.h"
-#include "device/linux/sfnt_tables.h"
+#include "device/sfnt/sfnt_embed.h"
+#include "device/sfnt/sfnt_subset.h"
+#include "device/sfnt/sfnt_tables.h"
 #include "os/win32.h"
 
 namespace tolvane {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "device/linux/pdf_fonts.h"
+#include "device/pdf/pdf_fonts.h"
 
 namespace tolvane {
 

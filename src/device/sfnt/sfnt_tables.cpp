@@ -1,4 +1,4 @@
-#include "device/linux/sfnt_tables.h"
+#include "device/sfnt/sfnt_tables.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

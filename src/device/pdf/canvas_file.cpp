@@ -1,10 +1,10 @@
 // The output of a canvas's documents that go to one file at the port's
 // path, or to standard output for "-".
-#include "device/linux/canvas_file.h"
+#include "device/pdf/canvas_file.h"
 
 #include "device/linux/lazy_graphics.h"
 #include "device/linux/output_file.h"
-#include "device/linux/pdf_canvas.h"
+#include "device/pdf/pdf_canvas.h"
 
 namespace tolvane {
 

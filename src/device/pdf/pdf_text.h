@@ -8,8 +8,8 @@
 #include <string>
 
 #include "device/linux/cairo_fonts.h"
-#include "device/linux/code_page.h"
-#include "device/linux/pdf_fonts.h"
+#include "device/fonts/code_page.h"
+#include "device/pdf/pdf_fonts.h"
 
 namespace tolvane {
 

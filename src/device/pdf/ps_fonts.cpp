@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <set>
 
-#include "device/linux/ps_resources.h"
+#include "device/pdf/ps_resources.h"
 #include "os/win32.h"
 
 namespace tolvane {

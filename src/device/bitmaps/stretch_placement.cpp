@@ -1,4 +1,4 @@
-#include "device/linux/stretch_placement.h"
+#include "device/bitmaps/stretch_placement.h"
 
 #include <algorithm>
 #include <cstdlib>

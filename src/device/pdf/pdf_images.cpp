@@ -1,10 +1,10 @@
-#include "device/linux/pdf_images.h"
+#include "device/pdf/pdf_images.h"
 
 #include <libdeflate.h>
 
-#include "device/linux/dib_decode.h"
-#include "device/linux/pdf_format.h"
-#include "device/linux/stretch_placement.h"
+#include "device/bitmaps/dib_decode.h"
+#include "device/pdf/pdf_format.h"
+#include "device/bitmaps/stretch_placement.h"
 
 namespace tolvane {
 

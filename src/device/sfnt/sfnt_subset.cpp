@@ -1,8 +1,8 @@
-#include "device/linux/sfnt_subset.h"
+#include "device/sfnt/sfnt_subset.h"
 
 #include <algorithm>
 
-#include "device/linux/sfnt_tables.h"
+#include "device/sfnt/sfnt_tables.h"
 
 namespace tolvane {
 

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "device/linux/cairo_fonts.h"
-#include "device/linux/pdf_sfnt.h"
-#include "device/linux/pdf_writer.h"
+#include "device/sfnt/sfnt_embed.h"
+#include "device/pdf/pdf_writer.h"
 
 namespace tolvane {
 

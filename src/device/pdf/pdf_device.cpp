@@ -1,7 +1,7 @@
 // Driver PDF: the whole document as one PDF file at the port's path, or on
 // standard output for "-".
-#include "device/linux/canvas_file.h"
-#include "device/linux/pdf_canvas.h"
+#include "device/pdf/canvas_file.h"
+#include "device/pdf/pdf_canvas.h"
 
 namespace tolvane {
 

@@ -1,9 +1,9 @@
-#include "device/linux/sfnt_face.h"
+#include "device/sfnt/sfnt_face.h"
 
 #include <cstdint>
 #include <cstring>
 
-#include "device/linux/sfnt_tables.h"
+#include "device/sfnt/sfnt_tables.h"
 
 namespace tolvane {
 

@@ -1,4 +1,4 @@
-#include "device/linux/pdf_writer.h"
+#include "device/pdf/pdf_writer.h"
 
 #include <libdeflate.h>
 

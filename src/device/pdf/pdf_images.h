@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "device/device.h"
-#include "device/linux/pdf_writer.h"
+#include "device/pdf/pdf_writer.h"
 
 namespace tolvane {
 

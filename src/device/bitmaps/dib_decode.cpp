@@ -7,7 +7,7 @@
 // copied from where the graphics device interface would read it. What stb
 // refuses of the masks (wider than 8 bits, empty, all three alike) is
 // decoded here.
-#include "device/linux/dib_decode.h"
+#include "device/bitmaps/dib_decode.h"
 
 #include <stb_image.h>
 

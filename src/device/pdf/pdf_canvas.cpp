@@ -1,4 +1,4 @@
-#include "device/linux/pdf_canvas.h"
+#include "device/pdf/pdf_canvas.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "device/linux/cairo_device.h"
-#include "device/linux/dib_decode.h"
-#include "device/linux/pdf_format.h"
+#include "device/bitmaps/dib_decode.h"
+#include "device/pdf/pdf_format.h"
 #include "tolvane_state.h"
 
 namespace tolvane {

@@ -1,4 +1,4 @@
-#include "device/linux/pdf_text.h"
+#include "device/pdf/pdf_text.h"
 
 #include <algorithm>
 #include <cmath>
