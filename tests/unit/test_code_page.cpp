@@ -1,7 +1,7 @@
 // The printer's code page decides which character a drawn byte is.
 #include <gtest/gtest.h>
 
-#include "device/fonts/code_page.h"
+#include "device/linux/code_page.h"
 
 namespace tolvane {
 namespace {
@@ -47,7 +47,7 @@ TEST(CodePage1252, BuiltInTableIsIconvs) {
   const TCodePageTable& builtIn = CodePageTable(1252);
   for (int byte = 0; byte < 256; ++byte)
     EXPECT_EQ(builtIn.Character[byte], converted.Character[byte]) << byte;
-  EXPECT_EQ(builtIn.Charset, converted.Charset);
+  EXPECT_EQ(builtIn.CodePage, converted.CodePage);
 }
 
 }  // namespace

@@ -1,15 +1,14 @@
 // How a drawn byte becomes a character: the printer's code page, as a table
-// of 256 Unicode code points built once per code page.
+// of 256 Unicode code points built once per code page. The platform builds
+// the tables from its own conversions.
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 namespace tolvane {
 
 struct TCodePageTable {
   int32_t CodePage;       // the code page the table answers for
-  std::string Charset;    // the iconv name it was built from
   char32_t Character[256];
 };
 
@@ -18,9 +17,5 @@ struct TCodePageTable {
 // value, as Windows maps the holes of its ANSI code pages; a code page that
 // the system cannot convert from gives the table of 1252.
 const TCodePageTable& CodePageTable(int32_t codePage);
-
-// The table as iconv converts the code page, for any code page; false when
-// iconv cannot. CodePageTable has 1252 built in.
-bool BuildCodePageWithIconv(int32_t codePage, TCodePageTable& table);
 
 }  // namespace tolvane

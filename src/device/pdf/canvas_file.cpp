@@ -2,8 +2,7 @@
 // path, or to standard output for "-".
 #include "device/pdf/canvas_file.h"
 
-#include "device/linux/lazy_graphics.h"
-#include "device/linux/output_file.h"
+#include "device/pdf/document_file.h"
 #include "device/pdf/pdf_canvas.h"
 
 namespace tolvane {
@@ -12,36 +11,36 @@ namespace {
 
 struct TPdfFile {
   std::string Port;
-  TOutputFile File;
+  TDocumentFile* File;
 };
 
-TPdfFile& PdfFile(void* output) { return *static_cast<TPdfFile*>(output); }
+TPdfFile& Document(void* output) { return *static_cast<TPdfFile*>(output); }
 
 // The first document has the file that the context's opening started; a
 // later one on the same context starts its own.
 bool PrepareFile(void* output, std::string& failure) {
-  TPdfFile& document = PdfFile(output);
-  return OutputFileIsOpen(document.File) ||
-         CreateOutputFile(document.File, document.Port, failure);
+  TPdfFile& document = Document(output);
+  return DocumentFileIsOpen(*document.File) ||
+         CreateDocumentFile(*document.File, document.Port, failure);
 }
 
 bool WriteFile(void* output, const void* data, size_t size) {
-  return WriteOutputFile(PdfFile(output).File, data, size);
+  return WriteDocumentFile(*Document(output).File, data, size);
 }
 
 bool CommitFile(void* output, std::string& failure) {
-  return CommitOutputFile(PdfFile(output).File, failure);
+  return CommitDocumentFile(*Document(output).File, failure);
 }
 
-void DiscardFile(void* output) { DiscardOutputFile(PdfFile(output).File); }
+void DiscardFile(void* output) { DiscardDocumentFile(*Document(output).File); }
 
 std::string FileFailure(const void* output) {
-  return static_cast<const TPdfFile*>(output)->File.Error;
+  return DocumentFileFailure(*static_cast<const TPdfFile*>(output)->File);
 }
 
 void ReleaseFile(void* output) {
-  DiscardOutputFile(PdfFile(output).File);
-  delete &PdfFile(output);
+  DeleteDocumentFile(Document(output).File);
+  delete &Document(output);
 }
 
 const TPdfOutput PdfFileOutput = {
@@ -52,10 +51,11 @@ const TPdfOutput PdfFileOutput = {
 
 bool OpenCanvasFile(TDeviceContext* dc, const TPdfFormat* format) {
   if (!LoadPdfLibraries()) return false;
-  auto* document = new TPdfFile{dc->Port, TOutputFile{}};
+  auto* document = new TPdfFile{dc->Port, NewDocumentFile()};
   std::string failure;
-  if (!CreateOutputFile(document->File, dc->Port, failure)) {
+  if (!CreateDocumentFile(*document->File, dc->Port, failure)) {
     DiagnoseRefusedOutput(dc->Device, dc->Driver, dc->Port, failure);
+    DeleteDocumentFile(document->File);
     delete document;
     return false;
   }

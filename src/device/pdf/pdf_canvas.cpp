@@ -5,7 +5,6 @@
 #include <memory>
 #include <vector>
 
-#include "device/linux/cairo_device.h"
 #include "device/bitmaps/dib_decode.h"
 #include "device/pdf/pdf_format.h"
 #include "tolvane_state.h"

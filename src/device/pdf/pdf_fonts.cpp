@@ -47,13 +47,13 @@ bool CutFont(std::string_view file, const TPdfFont& font, TPdfSubset& subset, st
 // A face read from its own tables has it mapped already.
 bool SubsetPdfFont(const TPdfFont& font, TPdfSubset& subset, std::string& reason) {
   bool mappedHere = font.Face->Sfnt.empty();
-  std::string_view file = mappedHere ? MapSfntFile(font.File) : font.Face->Sfnt;
+  std::string_view file = mappedHere ? MapFontFile(font.File) : font.Face->Sfnt;
   if (file.empty()) {
     reason = "the file cannot be read";
     return false;
   }
   bool made = CutFont(file, font, subset, reason);
-  if (mappedHere) UnmapSfntFile(file);
+  if (mappedHere) UnmapFontFile(file);
   return made;
 }
 

@@ -13,7 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "device/linux/cairo_fonts.h"
+#include "device/fonts/font_face.h"
 #include "device/sfnt/sfnt_embed.h"
 #include "device/pdf/pdf_writer.h"
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <string_view>
 
-#include "device/linux/cairo_device.h"
 #include "device/pdf/pdf_fonts.h"
 #include "device/pdf/pdf_images.h"
 #include "device/pdf/pdf_text.h"
 #include "device/pdf/pdf_writer.h"
+#include "device/sheet_frame.h"
 
 namespace tolvane {
 

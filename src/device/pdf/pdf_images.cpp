@@ -1,8 +1,7 @@
 #include "device/pdf/pdf_images.h"
 
-#include <libdeflate.h>
-
 #include "device/bitmaps/dib_decode.h"
+#include "device/pdf/compression.h"
 #include "device/pdf/pdf_format.h"
 #include "device/bitmaps/stretch_placement.h"
 
@@ -13,7 +12,7 @@ namespace {
 // A bitmap is known by its bytes: their checksum, their length and where
 // its pixels begin.
 std::string Fingerprint(const TBitmapBlock& block) {
-  uint32_t sum = libdeflate_crc32(0, block.Data, block.Size);
+  uint32_t sum = Crc32(block.Data, block.Size);
   std::string key;
   AppendInteger(key, sum);
   key += ':';

@@ -16,8 +16,8 @@ constexpr double SameBaseline = 1e-6;
 // the longer of the font's axes is more than any outline of a text face
 // reaches.
 double FontReach(const TFontLayout& layout) {
-  const cairo_matrix_t& m = layout.Matrix;
-  return 1.5 * std::max(std::hypot(m.xx, m.yx), std::hypot(m.xy, m.yy)) + 1;
+  const TFontMatrix& m = layout.Matrix;
+  return 1.5 * std::max(std::hypot(m.XX, m.YX), std::hypot(m.XY, m.YY)) + 1;
 }
 
 void CloseRun(std::string& content, TPdfText& text) {
@@ -53,8 +53,8 @@ void StartRun(std::string& content, TPdfText& text, const TPdfTextFont& font, do
   if (!text.InText) content += "BT\n";
   text.InText = true;
   SetTextState(content, text, font);
-  const cairo_matrix_t& m = font.Layout.Matrix;
-  for (double value : {m.xx, m.yx, -m.xy, -m.yy, x, y}) {
+  const TFontMatrix& m = font.Layout.Matrix;
+  for (double value : {m.XX, m.YX, -m.XY, -m.YY, x, y}) {
     AppendNumber(content, value);
     content += ' ';
   }
@@ -94,21 +94,19 @@ void PreparePdfTextFont(TPdfTextFont& font, const LOGFONTA& description,
                         const TPrinterGeometry& geometry) {
   font = TPdfTextFont{};
   font.Key = description;
-  std::string name(description.lfFaceName, strnlen(description.lfFaceName, LF_FACESIZE));
-  font.Face =
-      FindFontFace(name, description.lfWeight, description.lfItalic != 0, TFaceReader::Sfnt);
+  font.Face = FindDocumentFace(description);
   if (!font.Face) return;
   font.CodePage = &CodePageTable(geometry.CodePage);
   font.Glyphs = &FaceGlyphs(*font.Face, *font.CodePage);
   font.Layout = LayOutFont(description, font.Face->Metrics, geometry.DpiX, geometry.DpiY);
-  const cairo_matrix_t& m = font.Layout.Matrix;
-  font.Scale = std::hypot(m.xx, m.yx);
+  const TFontMatrix& m = font.Layout.Matrix;
+  font.Scale = std::hypot(m.XX, m.YX);
   font.EmsPerPixel = 1 / font.Scale;
-  font.UnitX = m.xx / font.Scale;
-  font.UnitY = m.yx / font.Scale;
+  font.UnitX = m.XX / font.Scale;
+  font.UnitY = m.YX / font.Scale;
   font.Reach = FontReach(font.Layout);
   // As thick as FreeType makes a face bold: a 24th of the em.
-  if (font.Face->SyntheticBold) font.BoldWidth = std::hypot(m.xy, m.yy) / 24;
+  if (font.Face->SyntheticBold) font.BoldWidth = std::hypot(m.XY, m.YY) / 24;
 }
 
 void AddPdfGlyph(std::string& content, TPdfText& text, TPdfTextFont& font, unsigned char byte,

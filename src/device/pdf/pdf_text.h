@@ -7,8 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "device/linux/cairo_fonts.h"
 #include "device/fonts/code_page.h"
+#include "device/fonts/font_face.h"
+#include "device/fonts/font_layout.h"
 #include "device/pdf/pdf_fonts.h"
 
 namespace tolvane {

@@ -1,7 +1,5 @@
 #include "device/pdf/pdf_writer.h"
 
-#include <libdeflate.h>
-
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -10,9 +8,6 @@ namespace tolvane {
 
 namespace {
 
-// libdeflate's fastest level: a page of glyph codes and small adjustments
-// compresses about as well at 1 as at 6, in a third of the time.
-constexpr int CompressionLevel = 1;
 // Streams shorter than this are left as they are: a compressed header costs
 // more than it saves.
 constexpr size_t SmallestCompressed = 64;
@@ -36,13 +31,9 @@ void WriteBytes(TPdfWriter& writer, std::string_view bytes) {
 }
 
 std::string_view Deflate(TPdfWriter& writer, std::string_view data) {
-  if (!writer.Compressor) writer.Compressor = libdeflate_alloc_compressor(CompressionLevel);
-  if (!writer.Compressor) return {};
-  size_t bound = libdeflate_zlib_compress_bound(writer.Compressor, data.size());
-  writer.Packed.resize(bound);
-  size_t size = libdeflate_zlib_compress(writer.Compressor, data.data(), data.size(),
-                                         writer.Packed.data(), bound);
-  return std::string_view(writer.Packed.data(), size);
+  if (!writer.Compressor) writer.Compressor = MakeCompressor();
+  if (!writer.Compressor || !Compress(writer.Compressor, data, writer.Packed)) return {};
+  return writer.Packed;
 }
 
 void StartWriter(TPdfWriter& writer, TPdfSink sink, void* closure) {
@@ -60,7 +51,7 @@ void StartPdf(TPdfWriter& writer, TPdfSink sink, void* closure) {
 }
 
 void ReleasePdf(TPdfWriter& writer) {
-  if (writer.Compressor) libdeflate_free_compressor(writer.Compressor);
+  if (writer.Compressor) FreeCompressor(writer.Compressor);
   writer = TPdfWriter{};
 }
 

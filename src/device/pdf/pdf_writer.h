@@ -1,5 +1,5 @@
 // The objects of a PDF file, written one after the other as a document
-// grows: numbered objects, streams compressed with libdeflate, and the
+// grows: numbered objects, compressed streams (compression.h), and the
 // cross-reference table that ends the file. The bytes go to a sink as they
 // are made, so a long document holds no more than its current page.
 #pragma once
@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-struct libdeflate_compressor;
+#include "device/pdf/compression.h"
 
 namespace tolvane {
 
@@ -24,7 +24,7 @@ struct TPdfWriter {
   std::string Pending;             // bytes not yet handed to it
   std::vector<uint64_t> Offsets;   // of each object by number; 0: not written yet
   bool Failed = false;             // the sink refused bytes
-  libdeflate_compressor* Compressor = nullptr;
+  TCompressor* Compressor = nullptr;
   std::string Packed;              // a compressed stream on its way out
 };
 

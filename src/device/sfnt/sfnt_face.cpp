@@ -210,10 +210,8 @@ uint16_t AdvanceOf(TTable hmtx, unsigned metrics, uint32_t glyph) {
 
 }  // namespace
 
-bool ReadSfntFace(const std::string& file, int index, TFontFace& face) {
+bool ReadSfntFace(std::string_view mapped, int index, TFontFace& face) {
   if (index < 0 || index > 0xFFFF) return false;
-  // Mapped for as long as the process runs, as faces are never let go.
-  std::string_view mapped = MapSfntFile(file);
   size_t directory = 0;
   bool read = !mapped.empty() && FindSfntDirectory(mapped, index, directory) &&
               PlainTrueType(mapped, directory);
@@ -221,17 +219,13 @@ bool ReadSfntFace(const std::string& file, int index, TFontFace& face) {
     TSfntTables tables = FindTables(mapped, directory);
     read = TablesComplete(tables) && ReadTables(tables, face);
   }
-  if (!read) {
-    UnmapSfntFile(mapped);
-    return false;
-  }
+  if (!read) return false;
   face.Sfnt = mapped;
   face.SfntDirectory = directory;
   if (face.Metrics.AverageWidth <= 0) {
     // What FreeType measures then: the advance of 'x' through the Unicode map.
     if (face.SymbolMap) {
       face.Sfnt = {};
-      UnmapSfntFile(mapped);
       return false;
     }
     TFaceGlyphs x{};

@@ -6,16 +6,18 @@
 // to FreeType as before, so that both give the same answers.
 #pragma once
 
-#include <string>
+#include <string_view>
 
-#include "device/linux/cairo_fonts.h"
+#include "device/fonts/code_page.h"
+#include "device/fonts/font_face.h"
 
 namespace tolvane {
 
-// Fills in what face holds of the file's face at index (Metrics,
-// PostScriptName, BoundingBox, FixedPitch, CapHeight, SymbolMap, Sfnt, SfntDirectory).
-// False when the face is one for FreeType.
-bool ReadSfntFace(const std::string& file, int index, TFontFace& face);
+// Fills in what face holds of the face at index of a font file's bytes
+// (Metrics, PostScriptName, BoundingBox, FixedPitch, CapHeight, SymbolMap,
+// Sfnt, SfntDirectory); the bytes must outlive the face. False when the
+// face is one for FreeType.
+bool ReadSfntFace(std::string_view file, int index, TFontFace& face);
 
 // The glyphs and advances of a code page in a face read by ReadSfntFace.
 void BuildSfntGlyphs(const TFontFace& face, const TCodePageTable& codePage, TFaceGlyphs& glyphs);

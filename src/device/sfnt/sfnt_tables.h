@@ -34,11 +34,6 @@ bool FindSfntDirectory(std::string_view file, int index, size_t& directory);
 // outside the file.
 std::string_view FindSfntTable(std::string_view file, size_t directory, const char* tag);
 
-// A font file mapped into memory, read only; empty when it cannot be read
-// or holds nothing. UnmapSfntFile lets it go.
-std::string_view MapSfntFile(const std::string& path);
-void UnmapSfntFile(std::string_view file);
-
 // Every table of a single font's file; false when the directory or a table
 // lies outside it.
 bool ReadSfntTables(std::string_view font, std::vector<TSfntTable>& tables);
