@@ -17,7 +17,6 @@
 #include "device/linux/font_answers.h"
 #include "device/linux/lazy_graphics.h"
 #include "device/sfnt/sfnt_face.h"
-#include "device/sfnt/sfnt_tables.h"
 
 namespace tolvane {
 
