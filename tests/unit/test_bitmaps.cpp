@@ -17,7 +17,7 @@
 
 #include "device/device.h"
 #include "device_scratch.h"
-#include "device/linux/dib_decode.h"
+#include "device/bitmaps/dib_decode.h"
 
 namespace tolvane {
 namespace {

@@ -109,10 +109,10 @@ TEST(CairoFonts, SizesFollowTheGraphicsDeviceInterface) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
     TFontLayout layout = LayOutFont(c.font, Mono, c.dpiX, c.dpiY);
-    EXPECT_NEAR(layout.Matrix.xx, c.xx, 1e-9);
-    EXPECT_NEAR(layout.Matrix.yx, c.yx, 1e-9);
-    EXPECT_NEAR(layout.Matrix.xy, c.xy, 1e-9);
-    EXPECT_NEAR(layout.Matrix.yy, c.yy, 1e-9);
+    EXPECT_NEAR(layout.Matrix.XX, c.xx, 1e-9);
+    EXPECT_NEAR(layout.Matrix.YX, c.yx, 1e-9);
+    EXPECT_NEAR(layout.Matrix.XY, c.xy, 1e-9);
+    EXPECT_NEAR(layout.Matrix.YY, c.yy, 1e-9);
     EXPECT_NEAR(layout.BaselineX, c.baselineX, 1e-9);
     EXPECT_NEAR(layout.BaselineY, c.baselineY, 1e-9);
     // One character's advance along the text is its width on the matrix.
@@ -124,9 +124,9 @@ TEST(CairoFonts, SizesFollowTheGraphicsDeviceInterface) {
 TEST(CairoFonts, AbsurdSizesStayFinite) {
   for (LONG size : {LONG(INT32_MIN), LONG(INT32_MAX), LONG(1)}) {
     TFontLayout layout = LayOutFont(Font(size, size, 0), Mono, 600, 600);
-    EXPECT_TRUE(std::isfinite(layout.Matrix.xx) && layout.Matrix.xx > 0) << size;
-    EXPECT_TRUE(std::isfinite(layout.Matrix.yy) && layout.Matrix.yy > 0) << size;
-    EXPECT_LE(layout.Matrix.yy, 100000);
+    EXPECT_TRUE(std::isfinite(layout.Matrix.XX) && layout.Matrix.XX > 0) << size;
+    EXPECT_TRUE(std::isfinite(layout.Matrix.YY) && layout.Matrix.YY > 0) << size;
+    EXPECT_LE(layout.Matrix.YY, 100000);
   }
 }
 

@@ -47,7 +47,7 @@ TEST(CodePage1252, BuiltInTableIsIconvs) {
   const TCodePageTable& builtIn = CodePageTable(1252);
   for (int byte = 0; byte < 256; ++byte)
     EXPECT_EQ(builtIn.Character[byte], converted.Character[byte]) << byte;
-  EXPECT_EQ(builtIn.Charset, converted.Charset);
+  EXPECT_EQ(builtIn.CodePage, converted.CodePage);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "device/linux/pdf_text.h"
+#include "device/pdf/pdf_text.h"
 
 namespace tolvane {
 namespace {
@@ -34,7 +34,7 @@ struct TTextScene {
     Text.Glyphs = &Glyphs;
     Text.CodePage = &CodePage;
     Text.Font = &Font;
-    cairo_matrix_init(&Text.Layout.Matrix, 93, 0, 0, 93, 0, 0);
+    Text.Layout.Matrix = TFontMatrix{93, 0, 0, 93, 0, 0};
     Text.Scale = 93;
     Text.EmsPerPixel = 1 / 93.0;
     Text.Reach = 150;

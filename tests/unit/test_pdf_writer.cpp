@@ -13,10 +13,10 @@
 
 #include "device/device.h"
 #include "device/linux/cairo_fonts.h"
-#include "device/linux/pdf_canvas.h"
-#include "device/linux/pdf_format.h"
-#include "device/linux/pdf_sfnt.h"
-#include "device/linux/pdf_writer.h"
+#include "device/pdf/pdf_canvas.h"
+#include "device/pdf/pdf_format.h"
+#include "device/sfnt/sfnt_embed.h"
+#include "device/pdf/pdf_writer.h"
 #include "tolvane_state.h"
 
 namespace tolvane {

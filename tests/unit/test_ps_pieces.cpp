@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "device/linux/cairo_fonts.h"
-#include "device/linux/pdf_sfnt.h"
+#include "device/sfnt/sfnt_embed.h"
 
 namespace tolvane {
 namespace {

@@ -12,8 +12,8 @@
 #include <gtest/gtest.h>
 
 #include "device/linux/cairo_fonts.h"
-#include "device/linux/sfnt_subset.h"
-#include "device/linux/sfnt_tables.h"
+#include "device/sfnt/sfnt_subset.h"
+#include "device/sfnt/sfnt_tables.h"
 
 namespace tolvane {
 namespace {
@@ -46,7 +46,7 @@ TEST(SfntSubset, KeptGlyphsDrawAsInTheSource) {
     ASSERT_NE(face, nullptr);
     std::vector<uint32_t> glyphs;
     for (char32_t character : U" AZaz09é€ŐőŽžЖ¿ÅØ")
-      glyphs.push_back(FT_Get_Char_Index(face->Face, character));
+      glyphs.push_back(FT_Get_Char_Index(FreeTypeFace(*face), character));
     TSfntSubset subset;
     std::string reason;
     ASSERT_TRUE(SubsetTrueType(ReadWhole(face->File), face->Index, glyphs, subset, reason)) << reason;
@@ -57,7 +57,7 @@ TEST(SfntSubset, KeptGlyphsDrawAsInTheSource) {
     EXPECT_EQ(cut->num_glyphs, FT_Long(subset.OldGlyphs.size()));
     for (uint32_t glyph : subset.OldGlyphs) {
       if (glyph == 0) continue;  // kept empty
-      EXPECT_EQ(Outline(cut, SubsetGlyph(subset, glyph)), Outline(face->Face, glyph)) << glyph;
+      EXPECT_EQ(Outline(cut, SubsetGlyph(subset, glyph)), Outline(FreeTypeFace(*face), glyph)) << glyph;
     }
     ASSERT_EQ(FT_Load_Glyph(cut, 0, FT_LOAD_NO_SCALE), 0);
     EXPECT_EQ(cut->glyph->outline.n_points, 0);  // the missing-glyph glyph draws nothing
@@ -83,7 +83,7 @@ TEST(SfntSubset, DamagedFontsAreRefusedOrCutWithinTheFile) {
   const TFontFace* face = FindFontFace("DejaVu Sans", 400, false);
   ASSERT_NE(face, nullptr);
   std::string font = ReadWhole(face->File);
-  uint32_t accented = FT_Get_Char_Index(face->Face, U'é');
+  uint32_t accented = FT_Get_Char_Index(FreeTypeFace(*face), U'é');
   // A collection of the one font: the header, then the font with its tables
   // moved on by the header's length.
   std::string collection = "ttcf";
@@ -130,7 +130,7 @@ TEST(SfntSubset, GlyphsBuiltFromThemselvesEndTheClosure) {
   const TFontFace* face = FindFontFace("DejaVu Sans", 400, false);
   ASSERT_NE(face, nullptr);
   std::string font = ReadWhole(face->File);
-  uint32_t accented = FT_Get_Char_Index(face->Face, U'é');
+  uint32_t accented = FT_Get_Char_Index(FreeTypeFace(*face), U'é');
   // The first component of the accented letter now names the letter itself.
   std::string_view loca = FindSfntTable(font, 0, "loca");
   uint32_t start = SfntRead32(loca, 4 * accented);

@@ -11,17 +11,15 @@
 #include <vector>
 
 #include "device/linux/cairo_fonts.h"
-#include "device/linux/dib_decode.h"
+#include "device/bitmaps/dib_decode.h"
 #include "device/linux/raster_glyphs.h"
-#include "device/linux/stretch_placement.h"
+#include "device/bitmaps/stretch_placement.h"
 #include "tolvane_state.h"
 
 namespace tolvane {
 
 namespace {
 
-constexpr double PointsPerInch = 72.0;
-constexpr double MicrometresPerInch = 25400.0;
 // Scaled fonts a context keeps; a job uses two or three at a time.
 constexpr size_t FontCacheSize = 32;
 
@@ -171,8 +169,8 @@ void DropDocument(TCanvas& canvas) {
 // the longer of the font's axes, whatever the turn, is more than any
 // outline of a text face reaches.
 double FontReach(const TFontInstance& font) {
-  const cairo_matrix_t& m = font.Layout.Matrix;
-  return 1.5 * std::max(std::hypot(m.xx, m.yx), std::hypot(m.xy, m.yy)) + 1;
+  const TFontMatrix& m = font.Layout.Matrix;
+  return 1.5 * std::max(std::hypot(m.XX, m.YX), std::hypot(m.XY, m.YY)) + 1;
 }
 
 // Sorts a glyph by where its ink can fall: wholly inside the printable area
@@ -287,26 +285,6 @@ void PaintBitmap(TCanvas& canvas, cairo_surface_t* image, bool bottomUp, const T
 }
 
 }  // namespace
-
-TSheetFrame SheetFrame(const TPrinterGeometry& geometry, bool inPoints) {
-  TSheetFrame frame{};
-  // Whole pixels in from the corner, as PHYSICALOFFSETX and Y report it.
-  double offsetX = MicrometresToPixels(geometry.MarginLeftMicro, geometry.DpiX);
-  double offsetY = MicrometresToPixels(geometry.MarginTopMicro, geometry.DpiY);
-  if (inPoints) {
-    frame.ScaleX = PointsPerInch / geometry.DpiX;
-    frame.ScaleY = PointsPerInch / geometry.DpiY;
-    frame.Width = geometry.PaperWidthMicro / MicrometresPerInch * PointsPerInch;
-    frame.Height = geometry.PaperHeightMicro / MicrometresPerInch * PointsPerInch;
-  } else {
-    frame.ScaleX = frame.ScaleY = 1;
-    frame.Width = MicrometresToPixels(geometry.PaperWidthMicro, geometry.DpiX);
-    frame.Height = MicrometresToPixels(geometry.PaperHeightMicro, geometry.DpiY);
-  }
-  frame.OriginX = offsetX * frame.ScaleX;
-  frame.OriginY = offsetY * frame.ScaleY;
-  return frame;
-}
 
 // ---- The canvas and the backend entries ---------------------------------
 

@@ -19,6 +19,7 @@
 #include <string>
 
 #include "device/device.h"
+#include "device/sheet_frame.h"
 
 namespace tolvane {
 
@@ -86,14 +87,5 @@ constexpr TDeviceBackend CairoBackend(const char* driver, bool (*open)(TDeviceCo
                         CairoFontDeleted, CairoTextOutput,
                         CairoStretchDIBits};
 }
-
-// The sheet in the surface's units: its size, and where device pixel (0,0)
-// lies on it (the printable area's top-left corner, whole pixels in).
-struct TSheetFrame {
-  double Width, Height;    // the sheet
-  double OriginX, OriginY; // device pixel (0,0)
-  double ScaleX, ScaleY;   // surface units per device pixel
-};
-TSheetFrame SheetFrame(const TPrinterGeometry& geometry, bool inPoints);
 
 }  // namespace tolvane

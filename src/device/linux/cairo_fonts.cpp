@@ -16,7 +16,7 @@
 
 #include "device/linux/font_answers.h"
 #include "device/linux/lazy_graphics.h"
-#include "device/linux/sfnt_face.h"
+#include "device/sfnt/sfnt_face.h"
 
 namespace tolvane {
 
@@ -24,8 +24,6 @@ namespace {
 
 constexpr int32_t NormalWeight = 400;
 constexpr int32_t BoldThreshold = 600;  // a request from here up wants bold
-constexpr double LargestPixels = 100000.0;
-constexpr double SmallestPixels = 0.01;
 
 struct TFaceRequest {
   std::string Name;
@@ -49,6 +47,13 @@ bool IdentityBefore(const TFaceIdentity& a, const TFaceIdentity& b) {
          std::tie(b.File, b.Index, b.Bold, b.Oblique);
 }
 
+// What FreeType and cairo hold of a face, made when first needed.
+struct TFaceParts {
+  FT_Face Face = nullptr;
+  cairo_font_face_t* CairoFace = nullptr;
+  bool CairoFaceFailed = false;
+};
+
 // Faces live as long as the process: every page of a job builds its font
 // anew, and cairo's own caches keep referring to the faces it was given.
 // The stores are never destroyed, so nothing is torn down behind cairo's
@@ -59,12 +64,15 @@ struct TFaceStore {
   std::map<TFaceRequest, const TFontFace*, decltype(&RequestBefore)> Requests{RequestBefore};
   std::map<TFaceIdentity, std::unique_ptr<TFontFace>, decltype(&IdentityBefore)> Faces{
       IdentityBefore};
+  std::map<const TFontFace*, TFaceParts> Parts;  // by face
 };
 
 TFaceStore& Store() {
   static TFaceStore* store = new TFaceStore();
   return *store;
 }
+
+TFaceParts& Parts(const TFontFace& face) { return Store().Parts[&face]; }
 
 // FreeType answers 0 for success, so none of its functions is called before
 // the library is known to be there.
@@ -139,7 +147,7 @@ void ReadFreeTypeFace(FT_Face face, const std::string& family, TFontFace& loaded
   loaded.CapHeight = os2 && os2->version >= 2 && os2->sCapHeight > 0 ? os2->sCapHeight : 0;
   loaded.SymbolMap = face->charmap && face->charmap->encoding == FT_ENCODING_MS_SYMBOL;
   loaded.Metrics = ReadMetrics(face);
-  loaded.Face = face;
+  Parts(loaded).Face = face;
 }
 
 std::unique_ptr<TFontFace> LoadFace(const TFaceIdentity& identity, const std::string& family,
@@ -159,22 +167,23 @@ std::unique_ptr<TFontFace> LoadFace(const TFaceIdentity& identity, const std::st
 // the PDF writer reads the FreeType face itself and never loads cairo. The
 // FreeType face outlives it, as every face lives as long as the process.
 cairo_font_face_t* CairoFontFace(const TFontFace& face) {
-  if (face.CairoFace || face.CairoFaceFailed) return face.CairoFace;
+  TFaceParts& parts = Parts(face);
+  if (parts.CairoFace || parts.CairoFaceFailed) return parts.CairoFace;
   FT_Face ftFace = FreeTypeFace(face);
   if (!ftFace) {
-    face.CairoFaceFailed = true;
+    parts.CairoFaceFailed = true;
     return nullptr;
   }
   cairo_font_face_t* cairoFace = cairo_ft_font_face_create_for_ft_face(ftFace, 0);
   if (cairo_font_face_status(cairoFace) != CAIRO_STATUS_SUCCESS) {
     cairo_font_face_destroy(cairoFace);
-    face.CairoFaceFailed = true;
+    parts.CairoFaceFailed = true;
     return nullptr;
   }
   unsigned int synthesize = (face.SyntheticBold ? CAIRO_FT_SYNTHESIZE_BOLD : 0) |
                             (face.SyntheticOblique ? CAIRO_FT_SYNTHESIZE_OBLIQUE : 0);
   if (synthesize) cairo_ft_font_face_set_synthesize(cairoFace, synthesize);
-  face.CairoFace = cairoFace;
+  parts.CairoFace = cairoFace;
   return cairoFace;
 }
 
@@ -225,24 +234,6 @@ void FindBlanks(FT_Face face, TFaceGlyphs& glyphs) {
   glyphs.BlanksFound = true;
 }
 
-double Clamped(double pixels) { return std::clamp(pixels, SmallestPixels, LargestPixels); }
-
-// Cosine and sine of an escapement in tenths of a degree, exact at the
-// quarter turns so that rotated text lies on whole pixels.
-void Direction(int32_t escapement, double& cosine, double& sine) {
-  int32_t tenths = escapement % 3600;
-  if (tenths < 0) tenths += 3600;
-  switch (tenths) {
-    case 0: cosine = 1; sine = 0; return;
-    case 900: cosine = 0; sine = 1; return;
-    case 1800: cosine = -1; sine = 0; return;
-    case 2700: cosine = 0; sine = -1; return;
-  }
-  double radians = tenths * M_PI / 1800.0;
-  cosine = std::cos(radians);
-  sine = std::sin(radians);
-}
-
 }  // namespace
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -277,7 +268,12 @@ const TFontFace* FindFontFace(const std::string& faceName, int32_t weight, bool 
 std::unique_ptr<TFontFace> LoadFontFace(const std::string& file, int index,
                                         const std::string& family, TFaceReader reader) {
   auto loaded = std::make_unique<TFontFace>();
-  if (reader == TFaceReader::Sfnt && ReadSfntFace(file, index, *loaded)) return loaded;
+  if (reader == TFaceReader::Sfnt) {
+    // Mapped for as long as the process runs, as faces are never let go.
+    std::string_view mapped = MapFontFile(file);
+    if (!mapped.empty() && ReadSfntFace(mapped, index, *loaded)) return loaded;
+    UnmapFontFile(mapped);
+  }
   FT_Face face = OpenFreeTypeFace(file, index);
   if (!face) return nullptr;
   ReadFreeTypeFace(face, family, *loaded);
@@ -285,12 +281,15 @@ std::unique_ptr<TFontFace> LoadFontFace(const std::string& file, int index,
 }
 
 FT_Face FreeTypeFace(const TFontFace& face) {
-  if (!face.Face) face.Face = OpenFreeTypeFace(face.File, face.Index);
-  return face.Face;
+  TFaceParts& parts = Parts(face);
+  if (!parts.Face) parts.Face = OpenFreeTypeFace(face.File, face.Index);
+  return parts.Face;
 }
 
-const TFaceGlyphs& FaceGlyphs(const TFontFace& face, const TCodePageTable& codePage,
-                              bool withBlanks) {
+namespace {
+
+const TFaceGlyphs& BuildFaceGlyphs(const TFontFace& face, const TCodePageTable& codePage,
+                                   bool withBlanks) {
   auto& tables = face.GlyphTables;
   auto found = tables.find(codePage.CodePage);
   if (found == tables.end()) {
@@ -298,59 +297,27 @@ const TFaceGlyphs& FaceGlyphs(const TFontFace& face, const TCodePageTable& codeP
     if (!face.Sfnt.empty())
       BuildSfntGlyphs(face, codePage, *glyphs);
     else
-      BuildGlyphs(face.Face, codePage, *glyphs);
+      BuildGlyphs(FreeTypeFace(face), codePage, *glyphs);
     found = tables.emplace(codePage.CodePage, std::move(glyphs)).first;
   }
   if (withBlanks && !found->second->BlanksFound) FindBlanks(FreeTypeFace(face), *found->second);
   return *found->second;
 }
 
-// Sizes follow the graphics device interface: a positive height is the cell
-// (usWinAscent + usWinDescent), a negative one the em, 0 a default; a width
-// makes the average character (xAvgCharWidth) that wide. Heights count in
-// pixels of the axis the glyphs stand along, widths in those of the axis the
-// text runs along, so turned text on a device whose pixels are not square
-// keeps its proportions.
-TFontLayout LayOutFont(const LOGFONTA& font, const TFontMetrics& metrics, int32_t dpiX,
-                       int32_t dpiY) {
-  double cosine, sine;
-  Direction(font.lfEscapement, cosine, sine);
-  double dpiAcross = std::fabs(cosine) * dpiX + std::fabs(sine) * dpiY;  // along the text
-  double dpiUp = std::fabs(cosine) * dpiY + std::fabs(sine) * dpiX;      // along the glyphs
-  double cellUnits = metrics.WinAscent + metrics.WinDescent;
-  double emPixels;
-  if (font.lfHeight > 0)
-    emPixels = font.lfHeight * metrics.UnitsPerEm / cellUnits;
-  else if (font.lfHeight < 0)
-    emPixels = -static_cast<double>(font.lfHeight);
-  else
-    emPixels = DefaultFontPoints * dpiUp / 72.0;
-  // The graphics device interface realises a font at a whole number of
-  // pixels to the em, and puts its baseline a whole number of pixels below
-  // the cell's top.
-  emPixels = std::max(1.0, std::round(Clamped(emPixels)));
-  double emHeight = emPixels / dpiUp;  // inches
-  double emWidth = emHeight;
-  if (font.lfWidth != 0) {
-    double widthPixels = std::fabs(static_cast<double>(font.lfWidth));
-    emWidth = Clamped(widthPixels * metrics.UnitsPerEm / metrics.AverageWidth) / dpiAcross;
-  }
-  // Font space runs right and down like the device; turning the text
-  // counter-clockwise on the page takes (1, 0) to (cos, -sin) and (0, 1) to
-  // (sin, cos). The inches then go to pixels of each device axis.
-  TFontLayout layout{};
-  // Filled in here rather than by cairo, which a PDF job never loads.
-  layout.Matrix = cairo_matrix_t{emWidth * cosine * dpiX, -emWidth * sine * dpiY,
-                                 emHeight * sine * dpiX, emHeight * cosine * dpiY, 0, 0};
-  double ascent = std::round(emPixels * metrics.WinAscent / metrics.UnitsPerEm) / dpiUp;
-  double cell = emHeight * cellUnits / metrics.UnitsPerEm;
-  layout.BaselineX = ascent * sine * dpiX;
-  layout.BaselineY = ascent * cosine * dpiY;
-  layout.CellX = cell * sine * dpiX;
-  layout.CellY = cell * cosine * dpiY;
-  layout.AdvanceX = emWidth / metrics.UnitsPerEm * cosine * dpiX;
-  layout.AdvanceY = -emWidth / metrics.UnitsPerEm * sine * dpiY;
-  return layout;
+}  // namespace
+
+const TFaceGlyphs& FaceGlyphs(const TFontFace& face, const TCodePageTable& codePage) {
+  return BuildFaceGlyphs(face, codePage, false);
+}
+
+const TFaceGlyphs& FaceGlyphsWithBlanks(const TFontFace& face, const TCodePageTable& codePage) {
+  return BuildFaceGlyphs(face, codePage, true);
+}
+
+// The writers read faces from their tables where they can.
+const TFontFace* FindDocumentFace(const LOGFONTA& font) {
+  std::string name(font.lfFaceName, strnlen(font.lfFaceName, LF_FACESIZE));
+  return FindFontFace(name, font.lfWeight, font.lfItalic != 0, TFaceReader::Sfnt);
 }
 
 void BuildFontInstance(const LOGFONTA& font, const TPrinterGeometry& geometry,
@@ -360,7 +327,7 @@ void BuildFontInstance(const LOGFONTA& font, const TPrinterGeometry& geometry,
   std::string name(font.lfFaceName, strnlen(font.lfFaceName, LF_FACESIZE));
   instance.Face = FindFontFace(name, font.lfWeight, font.lfItalic != 0);
   if (!instance.Face) return;
-  instance.Glyphs = &FaceGlyphs(*instance.Face, CodePageTable(geometry.CodePage), true);
+  instance.Glyphs = &FaceGlyphsWithBlanks(*instance.Face, CodePageTable(geometry.CodePage));
   instance.Layout = LayOutFont(font, instance.Face->Metrics, geometry.DpiX, geometry.DpiY);
   cairo_font_face_t* cairoFace = CairoFontFace(*instance.Face);
   if (!cairoFace) return;
@@ -369,8 +336,9 @@ void BuildFontInstance(const LOGFONTA& font, const TPrinterGeometry& geometry,
   // on screen and in a picture, and glyph sizes that follow the cell exactly.
   cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
   cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
-  cairo_scaled_font_t* scaled =
-      cairo_scaled_font_create(cairoFace, &instance.Layout.Matrix, &ctm, options);
+  const TFontMatrix& m = instance.Layout.Matrix;
+  cairo_matrix_t matrix{m.XX, m.YX, m.XY, m.YY, m.X0, m.Y0};
+  cairo_scaled_font_t* scaled = cairo_scaled_font_create(cairoFace, &matrix, &ctm, options);
   cairo_font_options_destroy(options);
   if (cairo_scaled_font_status(scaled) != CAIRO_STATUS_SUCCESS) {
     cairo_scaled_font_destroy(scaled);

@@ -1,66 +1,23 @@
-// Fonts for the cairo output kinds, sized the way the graphics device
-// interface sizes them: a face found by fontconfig, loaded once for the
-// process, and per context a scaled font for every LOGFONTA drawn with.
+// Fonts on Linux: faces (device/fonts/font_face.h) found by fontconfig,
+// read from their own tables or loaded with FreeType, once for the
+// process; and for the cairo output kinds, per context a scaled font for
+// every LOGFONTA drawn with.
 #pragma once
 
 #include <cairo.h>
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
-#include <string_view>
 
 #include "device/device.h"
-#include "device/linux/code_page.h"
+#include "device/fonts/code_page.h"
+#include "device/fonts/font_face.h"
+#include "device/fonts/font_layout.h"
 
 typedef struct FT_FaceRec_* FT_Face;
 
 namespace tolvane {
-
-// What the sizes of a face rest on, in its own font units.
-struct TFontMetrics {
-  double UnitsPerEm;
-  double WinAscent;     // OS/2 usWinAscent: the cell above the baseline
-  double WinDescent;    // OS/2 usWinDescent: the cell below it
-  double AverageWidth;  // OS/2 xAvgCharWidth
-};
-
-// The glyphs that the 256 bytes of one code page draw with in one face.
-struct TFaceGlyphs {
-  uint32_t Glyph[256];
-  bool Blank[256];      // nothing to draw (a space): no ink, only an advance
-  double Advance[256];  // font units
-  bool BlanksFound;     // Blank is filled in
-};
-
-struct TFontFace {
-  std::string Family;  // the family fontconfig found
-  std::string File;
-  int Index;
-  int Weight;          // the weight fontconfig gives the face, 1 to 1000
-  bool SyntheticBold;  // the family has no face as heavy as asked for
-  bool SyntheticOblique;
-  TFontMetrics Metrics;
-  std::string PostScriptName;  // the face's own, else its family
-  double BoundingBox[4];       // font units: left, bottom, right, top
-  bool FixedPitch;
-  double CapHeight;            // OS/2 sCapHeight; 0 when the face has none
-  bool SymbolMap;              // glyphs are found through the symbol map
-  // The face's file, mapped into memory, and where its table directory
-  // starts in it, for faces read from their own tables (sfnt_face.h);
-  // empty for the others. Faces live as long as the process.
-  std::string_view Sfnt;
-  size_t SfntDirectory = 0;
-  // FreeType's face: made when the face is loaded through FreeType, else
-  // when cairo first needs it (FreeTypeFace).
-  mutable FT_Face Face = nullptr;
-  // cairo's face, made when a cairo surface first draws with the face.
-  mutable cairo_font_face_t* CairoFace = nullptr;
-  mutable bool CairoFaceFailed = false;
-  // The glyphs of each code page drawn with so far (FaceGlyphs).
-  mutable std::map<int32_t, std::unique_ptr<TFaceGlyphs>> GlyphTables;
-};
 
 // The face that a face name and weight (0 for normal) ask for. An empty
 // name asks for monospace, and so does a name that no installed family
@@ -80,31 +37,17 @@ const TFontFace* FindFontFace(const std::string& faceName, int32_t weight, bool 
 std::unique_ptr<TFontFace> LoadFontFace(const std::string& file, int index,
                                         const std::string& family, TFaceReader reader);
 
-// FreeType's face of a face, opened when first asked for; null when
-// FreeType cannot open it.
+// FreeType's face of a face: made when the face is loaded through
+// FreeType, else when first asked for; null when FreeType cannot open it.
 FT_Face FreeTypeFace(const TFontFace& face);
 
-// The glyphs of a code page in a face, built once per face and code page;
-// which of them are blank only when asked for.
-const TFaceGlyphs& FaceGlyphs(const TFontFace& face, const TCodePageTable& codePage,
-                              bool withBlanks = false);
+// FaceGlyphs with Blank filled in, for the cairo drawings that skip blank
+// glyphs.
+const TFaceGlyphs& FaceGlyphsWithBlanks(const TFontFace& face, const TCodePageTable& codePage);
 
 // Whether a face of faceWeight stands in for a request of weight by
 // thickening its strokes.
 bool NeedsSyntheticBold(int32_t weight, int faceWeight);
-
-// How a LOGFONTA is laid out on a device of dpiX by dpiY, in device pixels.
-struct TFontLayout {
-  cairo_matrix_t Matrix;        // font space (an em of 1) to device pixels
-  double BaselineX, BaselineY;  // from the cell's top-left corner to the glyph origin
-  double AdvanceX, AdvanceY;    // device pixels per font unit along the text
-  double CellX, CellY;          // the cell's height, from its top to its bottom
-};
-TFontLayout LayOutFont(const LOGFONTA& font, const TFontMetrics& metrics, int32_t dpiX,
-                       int32_t dpiY);
-
-// The size that a height of 0 stands for, in points.
-constexpr double DefaultFontPoints = 12.0;
 
 // A font made for drawing: its face, glyphs, layout and scaled font.
 struct TFontInstance {

@@ -75,8 +75,7 @@ void BuildWindows1252(TCodePageTable& table) {
 
 bool BuildCodePageWithIconv(int32_t codePage, TCodePageTable& table) {
   table.CodePage = codePage;
-  table.Charset = CharsetName(codePage);
-  iconv_t converter = iconv_open("UTF-32LE", table.Charset.c_str());
+  iconv_t converter = iconv_open("UTF-32LE", CharsetName(codePage).c_str());
   if (converter == reinterpret_cast<iconv_t>(-1)) return false;
   for (int byte = 0; byte < 256; ++byte) {
     char32_t character = 0;
@@ -93,7 +92,6 @@ namespace {
 bool BuildTable(int32_t codePage, TCodePageTable& table) {
   if (codePage != FallbackCodePage) return BuildCodePageWithIconv(codePage, table);
   table.CodePage = codePage;
-  table.Charset = CharsetName(codePage);
   BuildWindows1252(table);
   return true;
 }
@@ -108,7 +106,7 @@ const TCodePageTable& CodePageTable(int32_t codePage) {
   auto table = std::make_unique<TCodePageTable>();
   if (!BuildTable(codePage, *table)) {
     Diagnose("code page " + std::to_string(codePage) + " is not known to iconv (as " +
-             table->Charset + "); the bytes are drawn as code page 1252");
+             CharsetName(codePage) + "); the bytes are drawn as code page 1252");
     BuildTable(FallbackCodePage, *table);
     table->CodePage = codePage;
   }

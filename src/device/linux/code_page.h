@@ -1,26 +1,15 @@
-// How a drawn byte becomes a character: the printer's code page, as a table
-// of 256 Unicode code points built once per code page.
+// Linux builds the code page tables (device/fonts/code_page.h) with iconv,
+// and has 1252 built in.
 #pragma once
 
 #include <cstdint>
-#include <string>
+
+#include "device/fonts/code_page.h"
 
 namespace tolvane {
 
-struct TCodePageTable {
-  int32_t CodePage;       // the code page the table answers for
-  std::string Charset;    // the iconv name it was built from
-  char32_t Character[256];
-};
-
-// The table of a Windows code page number (1252, 1250, 437, 850, ...). A byte
-// that the code page leaves undefined stands for the code point of the same
-// value, as Windows maps the holes of its ANSI code pages; a code page that
-// the system cannot convert from gives the table of 1252.
-const TCodePageTable& CodePageTable(int32_t codePage);
-
 // The table as iconv converts the code page, for any code page; false when
-// iconv cannot. CodePageTable has 1252 built in.
+// iconv cannot.
 bool BuildCodePageWithIconv(int32_t codePage, TCodePageTable& table);
 
 }  // namespace tolvane

@@ -12,7 +12,7 @@
 #include "device/linux/cups_geometry.h"
 #include "device/linux/cups_job.h"
 #include "device/linux/lazy_graphics.h"
-#include "device/linux/pdf_canvas.h"
+#include "device/pdf/pdf_canvas.h"
 #include "os/linux/cups_scheduler.h"
 
 namespace tolvane {

@@ -20,6 +20,6 @@ bool LoadGraphicsLibraries();
 // The same for the PDF writer, which never draws with cairo: libdeflate
 // and, unless the cache of its answers holds some (font_answers.h),
 // fontconfig. FreeType comes only when a face needs it.
-bool LoadPdfLibraries();
+bool LoadPdfLibraries();  // the writers see it in device/pdf/document_file.h
 
 }  // namespace tolvane

@@ -1,0 +1,272 @@
+#include "device/pdf/pdf_fonts.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "device/sfnt/sfnt_embed.h"
+#include "device/sfnt/sfnt_subset.h"
+#include "device/sfnt/sfnt_tables.h"
+#include "os/win32.h"
+
+namespace tolvane {
+
+namespace {
+
+// Codes of the character map go out in blocks of at most this many, as
+// CMap programs allow.
+constexpr size_t CodesPerBlock = 100;
+
+// The glyphs of the codes taken, in a subset of the font file whose
+// character map holds just the characters drawn.
+bool CutFont(std::string_view file, const TPdfFont& font, TPdfSubset& subset, std::string& reason) {
+  std::vector<uint32_t> glyphs;
+  for (int code = 0; code < 256; ++code)
+    if (font.Used[code]) glyphs.push_back(font.Glyphs[code]);
+  TSfntSubset cut;
+  if (!SubsetTrueType(file, font.Index, glyphs, cut, reason)) return false;
+  for (int code = 0; code < 256; ++code) {
+    if (!font.Used[code]) continue;
+    subset.Glyphs[code] = SubsetGlyph(cut, font.Glyphs[code]);
+    char32_t character = font.Characters[code];
+    if (subset.Glyphs[code] != 0 && character < 0xFFFF)
+      subset.Map.push_back({uint16_t(character), uint16_t(subset.Glyphs[code])});
+  }
+  subset.Program = std::move(cut.Program);
+  if (!ReplaceCharacterMap(subset.Program, subset.Map)) {
+    reason = "its subset cannot be read";
+    subset.Program.clear();
+  }
+  return !subset.Program.empty();
+}
+
+}  // namespace
+
+// The file is mapped rather than read: a subset takes a few of its glyphs.
+// A face read from its own tables has it mapped already.
+bool SubsetPdfFont(const TPdfFont& font, TPdfSubset& subset, std::string& reason) {
+  bool mappedHere = font.Face->Sfnt.empty();
+  std::string_view file = mappedHere ? MapFontFile(font.File) : font.Face->Sfnt;
+  if (file.empty()) {
+    reason = "the file cannot be read";
+    return false;
+  }
+  bool made = CutFont(file, font, subset, reason);
+  if (mappedHere) UnmapFontFile(file);
+  return made;
+}
+
+namespace {
+
+// A PostScript name keeps to the characters that need no escape in a name.
+std::string FontName(const TFontFace& face) {
+  std::string name;
+  for (unsigned char ch : face.PostScriptName)
+    if (ch > 0x20 && ch < 0x7F && !std::strchr("()<>[]{}/%#", ch)) name += char(ch);
+  return name.empty() ? "Font" : name;
+}
+
+double Thousandths(double units, double unitsPerEm) { return units * 1000.0 / unitsPerEm; }
+
+// The widths of the codes from the first taken to the last.
+std::string WidthEntries(const TPdfFont& font) {
+  int first = 0, last = 255;
+  while (first < 255 && !font.Used[first]) ++first;
+  while (last > first && !font.Used[last]) --last;
+  std::string text = "/FirstChar ";
+  AppendInteger(text, first);
+  text += "/LastChar ";
+  AppendInteger(text, last);
+  text += "/Widths[";
+  for (int code = first; code <= last; ++code) {
+    AppendInteger(text, font.Widths[code]);
+    text += ' ';
+  }
+  return text + "]";
+}
+
+// Whether the Windows ANSI encoding of PDF names a character for code: not
+// the control codes, nor the five that the code page leaves undefined.
+bool AnsiNamesCode(int code) {
+  return code >= 0x20 && code != 0x7F && code != 0x81 && code != 0x8D && code != 0x8F &&
+         code != 0x90 && code != 0x9D;
+}
+
+// The Windows ANSI encoding, with every code whose character it does not
+// name named after its character.
+std::string EncodingEntry(const TPdfFont& font) {
+  const TCodePageTable& ansi = CodePageTable(1252);
+  std::string differences;
+  for (int code = 0; code < 256; ++code) {
+    if (!font.Used[code]) continue;
+    if (AnsiNamesCode(code) && ansi.Character[code] == font.Characters[code]) continue;
+    char name[16];
+    char32_t character = font.Characters[code];
+    std::snprintf(name, sizeof name, character < 0x10000 ? "/uni%04X" : "/u%X",
+                  unsigned(character));
+    AppendInteger(differences, code);
+    differences += name;
+  }
+  if (differences.empty()) return "/Encoding/WinAnsiEncoding";
+  return "/Encoding<</Type/Encoding/BaseEncoding/WinAnsiEncoding/Differences[" + differences +
+         "]>>";
+}
+
+std::string DescriptorEntries(const TFontFace& face, const std::string& name) {
+  double upem = face.Metrics.UnitsPerEm;
+  double capHeight = face.CapHeight > 0 ? face.CapHeight : face.Metrics.WinAscent;
+  // Not symbolic: codes name characters through the encoding.
+  int flags = 32 | (face.FixedPitch ? 1 : 0);
+  std::string text = "<</Type/FontDescriptor/FontName/" + name + "/Flags ";
+  AppendInteger(text, flags);
+  text += "/FontBBox[";
+  for (double value : face.BoundingBox) {
+    AppendInteger(text, std::llround(Thousandths(value, upem)));
+    text += ' ';
+  }
+  text += "]/ItalicAngle 0/Ascent ";
+  AppendInteger(text, std::llround(Thousandths(face.Metrics.WinAscent, upem)));
+  text += "/Descent ";
+  AppendInteger(text, -std::llround(Thousandths(face.Metrics.WinDescent, upem)));
+  text += "/CapHeight ";
+  AppendInteger(text, std::llround(Thousandths(capHeight, upem)));
+  text += "/StemV 80";
+  return text;
+}
+
+void WriteFont(TPdfWriter& writer, const TPdfFont& font) {
+  TPdfSubset subset;
+  std::string reason;
+  bool embedded = SubsetPdfFont(font, subset, reason);
+  if (!embedded) {
+    Diagnose("the font " + font.File + " is not embedded in the PDF: " + reason);
+  }
+  std::string name = PdfFontName(font);
+  if (embedded) name = SubsetTag(font) + "+" + name;
+  int descriptor = ReserveObject(writer);
+  int program = embedded ? ReserveObject(writer) : 0;
+  int toUnicode = ReserveObject(writer);
+  auto reference = [](int number) {
+    std::string text;
+    AppendInteger(text, number);
+    return text + " 0 R";
+  };
+  // Codes name characters, and the font's own map gives their glyphs.
+  WriteObject(writer, font.Number,
+              "<</Type/Font/Subtype/TrueType/BaseFont/" + name + WidthEntries(font) +
+                  EncodingEntry(font) +
+                  "/FontDescriptor " + reference(descriptor) + "/ToUnicode " +
+                  reference(toUnicode) + ">>");
+  std::string entries = DescriptorEntries(*font.Face, name);
+  if (embedded) entries += "/FontFile2 " + reference(program);
+  WriteObject(writer, descriptor, entries + ">>");
+  if (embedded) {
+    std::string length = "/Length1 ";
+    AppendInteger(length, int64_t(subset.Program.size()));
+    WriteStream(writer, program, length, subset.Program);
+  }
+  WriteStream(writer, toUnicode, "", ToUnicodeMap(font));
+}
+
+// The code of a character in the Windows ANSI code page; -1 for none.
+int AnsiCode(char32_t character) {
+  static const std::unordered_map<char32_t, int> codes = [] {
+    std::unordered_map<char32_t, int> table;
+    const TCodePageTable& ansi = CodePageTable(1252);
+    for (int code = 0; code < 256; ++code) table.emplace(ansi.Character[code], code);
+    return table;
+  }();
+  auto found = codes.find(character);
+  return found == codes.end() ? -1 : found->second;
+}
+
+void AppendUtf16(std::string& text, char32_t character) {
+  if (character < 0x10000) return AppendHex16(text, uint32_t(character));
+  uint32_t rest = uint32_t(character) - 0x10000;
+  AppendHex16(text, 0xD800 + (rest >> 10));
+  AppendHex16(text, 0xDC00 + (rest & 0x3FF));
+}
+
+}  // namespace
+
+TPdfFont& PdfFontFor(TPdfFonts& fonts, const TFontFace& face, bool& made) {
+  made = false;
+  for (auto& font : fonts.Fonts)
+    if (font->File == face.File && font->Index == face.Index) return *font;
+  made = true;
+  auto font = std::make_unique<TPdfFont>();
+  font->File = face.File;
+  font->Index = face.Index;
+  font->Face = &face;
+  font->Name = int(fonts.Fonts.size()) + 1;
+  fonts.Fonts.push_back(std::move(font));
+  return *fonts.Fonts.back();
+}
+
+int PdfCode(TPdfFont& font, uint32_t glyph, char32_t character, double advance) {
+  uint64_t key = uint64_t(glyph) << 32 | uint32_t(character);
+  auto found = font.Codes.find(key);
+  if (found != font.Codes.end()) return found->second;
+  if (font.Count >= 256) return -1;
+  int code = AnsiCode(character);
+  if (code < 0 || font.Used[code]) {
+    code = 0;
+    while (font.Used[code]) ++code;
+  }
+  font.Used[code] = true;
+  ++font.Count;
+  font.Glyphs[code] = glyph;
+  font.Characters[code] = character;
+  font.Widths[code] = PdfWidth(font, advance);
+  font.Codes.emplace(key, code);
+  return code;
+}
+
+int32_t PdfWidth(const TPdfFont& font, double advance) {
+  return int32_t(std::lround(Thousandths(advance, font.Face->Metrics.UnitsPerEm)));
+}
+
+std::string PdfFontName(const TPdfFont& font) {
+  return FontName(*font.Face);
+}
+
+void WritePdfFonts(TPdfWriter& writer, const TPdfFonts& fonts) {
+  for (const auto& font : fonts.Fonts) WriteFont(writer, *font);
+}
+
+std::string SubsetTag(const TPdfFont& font) {
+  uint64_t hash = 1469598103934665603ull;
+  for (int code = 0; code < 256; ++code)
+    if (font.Used[code]) hash = (hash ^ (uint64_t(font.Glyphs[code]) << 8 | code)) * 1099511628211ull;
+  std::string tag;
+  for (int i = 0; i < 6; ++i, hash /= 26) tag += char('A' + hash % 26);
+  return tag;
+}
+
+std::string ToUnicodeMap(const TPdfFont& font) {
+  std::string text =
+      "/CIDInit/ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+      "/CIDSystemInfo<</Registry(Adobe)/Ordering(UCS)/Supplement 0>>def\n"
+      "/CMapName/Adobe-Identity-UCS def\n/CMapType 2 def\n"
+      "1 begincodespacerange\n<00><FF>\nendcodespacerange\n";
+  std::vector<int> codes;
+  for (int code = 0; code < 256; ++code)
+    if (font.Used[code]) codes.push_back(code);
+  for (size_t first = 0; first < codes.size(); first += CodesPerBlock) {
+    size_t last = std::min(codes.size(), first + CodesPerBlock);
+    AppendInteger(text, int64_t(last - first));
+    text += " beginbfchar\n";
+    for (size_t i = first; i < last; ++i) {
+      text += '<';
+      AppendHex8(text, uint32_t(codes[i]));
+      text += "><";
+      AppendUtf16(text, font.Characters[codes[i]]);
+      text += ">\n";
+    }
+    text += "endbfchar\n";
+  }
+  return text + "endcmap\nCMapName currentdict/CMap defineresource pop\nend\nend\n";
+}
+
+}  // namespace tolvane

@@ -1,0 +1,82 @@
+// The fonts of a PDF document: each face drawn with becomes one TrueType
+// font of one-byte codes, one code for each glyph and character, so that text extracts as the
+// characters that were printed even where two of them share a glyph. A
+// context draws in one code page, so its 256 bytes never need more codes
+// than a font has. At the document's end every face is embedded as a subset
+// of the glyphs used, with their widths and the map from codes back to
+// characters.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "device/fonts/font_face.h"
+#include "device/sfnt/sfnt_embed.h"
+#include "device/pdf/pdf_writer.h"
+
+namespace tolvane {
+
+struct TPdfFont {
+  std::string File;  // the face's file and its index in it
+  int Index = 0;
+  const TFontFace* Face = nullptr;  // the first face of the file drawn with
+  int Number = 0;                   // the font's object, written at the end
+  int Name = 0;                     // its resource name is /F<Name>
+  // By code: whether it is taken, the glyph, the character it stands for,
+  // its advance in thousandths of an em. A character of the Windows ANSI
+  // code page takes its code there where it is free, so that programs that
+  // know only the encoding still read the text.
+  bool Used[256] = {};
+  uint32_t Glyphs[256] = {};
+  char32_t Characters[256] = {};
+  int32_t Widths[256] = {};
+  int Count = 0;
+  std::unordered_map<uint64_t, int> Codes;  // glyph and character to code
+};
+
+struct TPdfFonts {
+  std::vector<std::unique_ptr<TPdfFont>> Fonts;
+};
+
+// The document's font for a face; faces of one file share one font. made
+// tells whether it is new.
+TPdfFont& PdfFontFor(TPdfFonts& fonts, const TFontFace& face, bool& made);
+
+// The code that draws glyph as character; advance in font units. -1 when
+// all 256 codes of the font are taken.
+int PdfCode(TPdfFont& font, uint32_t glyph, char32_t character, double advance);
+
+// The width that the font gives a glyph of advance font units, in
+// thousandths of an em: what a viewer moves on after drawing it.
+int32_t PdfWidth(const TPdfFont& font, double advance);
+
+// Writes every font with its subset, widths and character map; a face that
+// cannot be subset is named without its program, and says why.
+void WritePdfFonts(TPdfWriter& writer, const TPdfFonts& fonts);
+
+// A font's program: a TrueType file of the glyphs of its codes, hinting
+// and layout tables dropped, whose character map holds just the characters
+// drawn.
+struct TPdfSubset {
+  std::string Program;
+  std::vector<TCharacterGlyph> Map;  // the characters drawn, to glyphs of the subset
+  uint32_t Glyphs[256] = {};         // by code, its glyph in the subset
+};
+
+// False, with the reason, when the face cannot be subset or has no
+// TrueType outlines.
+bool SubsetPdfFont(const TPdfFont& font, TPdfSubset& subset, std::string& reason);
+
+// The face's PostScript name, kept to what a name may hold unescaped.
+std::string PdfFontName(const TPdfFont& font);
+
+// The six-letter tag of a subset's name, made from the glyphs it holds.
+std::string SubsetTag(const TPdfFont& font);
+
+// The map from codes back to characters, as a CMap program.
+std::string ToUnicodeMap(const TPdfFont& font);
+
+}  // namespace tolvane
