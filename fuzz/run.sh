@@ -56,7 +56,7 @@ run_target() {
   fi
   grep -E "^stat::number_of_executed_units|^stat::peak_rss_mb|Done [0-9]+ runs" "$log" || true
   awk -v t="$target" '/^Done [0-9]+ runs in [0-9]+ second/ && $5 > 0 {
-      printf "%s: %d executions a second, %d in 8 hours\n", t, $2 / $5, $2 / $5 * 28800 }' "$log"
+      printf "%s: %d executions a second, %.0f in 8 hours\n", t, $2 / $5, $2 / $5 * 28800 }' "$log"
   return "$result"
 }
 
