@@ -23,7 +23,7 @@ done
 # The Debian package and the CUPS print server: installs, prints through a
 # scheduler of its own, removes. Root on Debian only (it skips elsewhere).
 bash scripts/test-package.sh
-# A short run of each fuzz target, about a minute in all (long runs: the
+# A short run of each fuzz target, under two minutes in all (long runs: the
 # README's Fuzzing section).
 echo "== fuzz targets =="
 bash fuzz/run.sh 15
