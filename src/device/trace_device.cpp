@@ -24,8 +24,15 @@ struct TTrace {
 
 TTraceOpener TraceOpener = nullptr;
 
+// A trace runs to a hundred bytes a glyph; the stream's own few kilobytes
+// would make a write call of every few lines.
+const size_t TraceBufferSize = 64 * 1024;
+
 std::FILE* OpenTraceFile(const std::string& port) {
-  return TraceOpener ? TraceOpener(port) : std::fopen(port.c_str(), "wb");
+  if (TraceOpener) return TraceOpener(port);
+  std::FILE* file = std::fopen(port.c_str(), "wb");
+  if (file) std::setvbuf(file, nullptr, _IOFBF, TraceBufferSize);
+  return file;
 }
 
 std::FILE* TraceFile(TDeviceContext* dc) { return static_cast<TTrace*>(dc->Data)->File; }
@@ -161,17 +168,45 @@ void TraceFontDeleted(TDeviceContext* dc, const TGdiObject* font) {
   WriteLine(dc, "DeleteObject " + FontHandleName(font));
 }
 
-// The one call made for every character: formatted without building strings.
+// Writes a decimal integer ending at `end`, returning where it starts: the
+// glyph's coordinates are the most written numbers of a trace.
+char* DecimalBefore(char* end, int value) {
+  uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+  do {
+    *--end = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) *--end = '-';
+  return end;
+}
+
+bool PlainByte(char ch) { return ch >= 0x20 && ch <= 0x7e && ch != '"' && ch != '\\'; }
+
+// The one call made for every character: one line put together in place and
+// handed to the stream in one piece.
 void TraceTextOut(TDeviceContext* dc, int x, int y, const char* text, int count) {
-  char head[40];
-  int length = std::snprintf(head, sizeof head, "TextOutA %d %d ", x, y);
   std::FILE* file = TraceFile(dc);
-  std::fwrite(head, 1, static_cast<size_t>(length), file);
-  if (count == 1 && text[0] >= 0x20 && text[0] <= 0x7e && text[0] != '"' && text[0] != '\\') {
-    const char quoted[4] = {'"', text[0], '"', '\n'};
-    std::fwrite(quoted, 1, sizeof quoted, file);
+  if (count == 1 && PlainByte(text[0])) {
+    char line[48];
+    char* const stop = line + sizeof line;
+    char* end = stop;
+    *--end = '\n';
+    *--end = '"';
+    *--end = text[0];
+    *--end = '"';
+    *--end = ' ';
+    char* start = DecimalBefore(end, y);
+    *--start = ' ';
+    start = DecimalBefore(start, x);
+    static const char Call[] = "TextOutA ";
+    start -= sizeof Call - 1;
+    std::memcpy(start, Call, sizeof Call - 1);
+    std::fwrite(start, 1, static_cast<size_t>(stop - start), file);
     return;
   }
+  char head[40];
+  int length = std::snprintf(head, sizeof head, "TextOutA %d %d ", x, y);
+  std::fwrite(head, 1, static_cast<size_t>(length), file);
   std::string quoted = Quoted(text, static_cast<size_t>(count));
   std::fwrite(quoted.data(), 1, quoted.size(), file);
   std::fputc('\n', file);

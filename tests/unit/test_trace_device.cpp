@@ -135,6 +135,29 @@ DeleteDC
 )");
 }
 
+// One glyph at a time takes a way of its own; its numbers at the edges of
+// the 32-bit range and the bytes it must not take alone read as any other.
+TEST_F(TraceDevice, OneGlyphLinesReadAsAnyOther) {
+  struct TCase {
+    int X, Y;
+    char Byte;
+    const char* Line;
+  };
+  const TCase cases[] = {
+      {0, 0, 'a', "TextOutA 0 0 \"a\""},
+      {INT_MIN, INT_MAX, ' ', "TextOutA -2147483648 2147483647 \" \""},
+      {-1, 1000000007, '~', "TextOutA -1 1000000007 \"~\""},
+      {9, -10, '"', "TextOutA 9 -10 \"\\x22\""},
+      {10, -9, '\x1f', "TextOutA 10 -9 \"\\x1f\""},
+  };
+  HDC dc = Open();
+  for (const TCase& c : cases) EXPECT_TRUE(TextOutA(dc, c.X, c.Y, &c.Byte, 1));
+  DeleteDC(dc);
+  std::string expected = "CreateDCA \"TRACE\" \"Trace\" \"job.trace\" -> DC1\n";
+  for (const TCase& c : cases) expected += std::string(c.Line) + "\n";
+  EXPECT_EQ(Trace(), expected + "DeleteDC\n");
+}
+
 TEST_F(TraceDevice, FontsNumberedOverTheProcessAndHeardByEveryContext) {
   LOGFONTA logFont = CourierNew();
   HFONT early = CreateFontIndirectA(&logFont);  // before any context
