@@ -60,22 +60,27 @@ bool SameMatrix(const double (&a)[4], const double (&b)[4]) {
   return true;
 }
 
-void SetTextState(std::string& content, TPdfText& text, const TPdfTextFont& font) {
-  if (text.StateFont != font.Sized->Name || text.StateSize != font.Vertical) {
-    content += "/S";
-    AppendInteger(content, font.Sized->Name);
-    content += ' ';
-    AppendPrecise(content, font.Vertical);
-    content += " Tf";
+// What selects the font, written once for every change to it.
+const std::string& Selection(TPdfTextFont& font) {
+  if (font.Selection.empty()) {
+    font.Selection = "/S";
+    AppendInteger(font.Selection, font.Sized->Name);
+    font.Selection += ' ';
+    AppendPrecise(font.Selection, font.Vertical);
+    font.Selection += " Tf ";
+    AppendPrecise(font.Selection, font.Scale / font.Vertical * 100.0);
+    font.Selection += " Tz";
+  }
+  return font.Selection;
+}
+
+void SetTextState(std::string& content, TPdfText& text, TPdfTextFont& font) {
+  if (text.StateFont != font.Sized->Name || text.StateSize != font.Vertical ||
+      text.StateWidth != font.Scale) {
+    content += Selection(font);
     text.StateFont = font.Sized->Name;
     text.StateSize = font.Vertical;
-  }
-  double width = font.Scale / font.Vertical * 100.0;
-  if (text.StateWidth != width) {
-    content += ' ';
-    AppendPrecise(content, width);
-    content += " Tz";
-    text.StateWidth = width;
+    text.StateWidth = font.Scale;
   }
   if (text.StateBold != font.BoldWidth) {
     // Synthetic bold strokes the outline as well as filling it.
@@ -204,7 +209,7 @@ void PlaceLine(std::string& content, TPdfText& text, const TPdfTextFont& font, d
   std::copy(m, m + 4, text.Matrix);
 }
 
-void StartLine(std::string& content, TPdfText& text, const TPdfTextFont& font, double x,
+void StartLine(std::string& content, TPdfText& text, TPdfTextFont& font, double x,
                double y) {
   PlaceLine(content, text, font, x, y);
   SetTextState(content, text, font);

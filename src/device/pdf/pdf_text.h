@@ -34,6 +34,7 @@ struct TPdfTextFont {
   double Matrix[4] = {1, 0, 0, -1};
   double Advance[256] = {};  // by byte, the glyph's advance in pixels along the text
   double BoldWidth = 0;      // the outline's stroke for synthetic bold, in pixels
+  std::string Selection;     // its Tf and Tz, once drawn with
 };
 
 // Makes font ready for a device of the geometry; Face stays null when no
@@ -62,7 +63,7 @@ struct TPdfText {
   double WaitingAlong = 0;
   // The text state of the page as set so far.
   int StateFont = 0;
-  double StateSize = -1, StateWidth = 100, StateBold = -1;
+  double StateSize = -1, StateWidth = -1, StateBold = -1;  // Tf, pixels per em along, w
 };
 
 // The glyph of byte in font with its origin at x, y (device pixels) joins
