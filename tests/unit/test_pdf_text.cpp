@@ -1,6 +1,7 @@
 // The text runs of a PDF page: glyphs that follow one another on a line
 // make one run, and every glyph lands where its device pixels say however
 // long the line, with nothing outside the printable area written.
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 #include <string>
@@ -19,7 +20,8 @@ struct TTextScene {
   TFontFace Face{};
   TFaceGlyphs Glyphs{};
   TCodePageTable CodePage{};
-  TPdfFont Font;
+  TPdfFonts Fonts;
+  TPdfFont* Font = nullptr;
   TPdfTextFont Text;
   TTextScene() {
     Face.Metrics = TFontMetrics{2048, 1705, 615, 1229};
@@ -28,16 +30,16 @@ struct TTextScene {
       Glyphs.Advance[byte] = 1229;
       CodePage.Character[byte] = char32_t(byte);
     }
-    Font.Face = &Face;
-    Font.Name = 1;
+    bool made = false;
+    Font = &PdfFontFor(Fonts, Face, made);
     Text.Face = &Face;
     Text.Glyphs = &Glyphs;
     Text.CodePage = &CodePage;
-    Text.Font = &Font;
+    Text.Font = Font;
     Text.Layout.Matrix = TFontMatrix{93, 0, 0, 93, 0, 0};
-    Text.Scale = 93;
-    Text.EmsPerPixel = 1 / 93.0;
-    Text.Reach = 150;
+    Text.Layout.AdvanceX = 93 / 2048.0;
+    SetPdfTextGeometry(Text);
+    Text.Sized = &PdfSizedFontFor(Fonts, *Font, Text.Scale);
   }
 };
 
@@ -45,39 +47,44 @@ struct TPlaced {
   double X, Y;
 };
 
-// Reads the runs back as a viewer would: each run's start from its text
-// matrix, then the pen moved by every glyph's width and every adjustment.
-std::vector<std::vector<TPlaced>> ReadRuns(const std::string& content) {
+// Reads the lines back as a viewer would: each line's origin from its text
+// matrix or its move, then the pen moved by every code's width and every
+// number in the arrays. Returns the glyphs of each line.
+std::vector<std::vector<TPlaced>> ReadRuns(const std::string& content,
+                                           const TPdfSizedFont& sized) {
   std::vector<std::vector<TPlaced>> runs;
-  std::istringstream in(content);
-  std::string token;
   std::vector<double> numbers;
-  double startX = 0, startY = 0, pen = 0;
-  while (in >> token) {
-    if (token == "Tm[" || token.rfind("Tm[", 0) == 0) {
-      startX = numbers[numbers.size() - 2], startY = numbers.back();
+  double lineX = 0, lineY = 0, pen = 0;
+  bool inArray = false;
+  for (size_t at = 0; at < content.size();) {
+    char ch = content[at];
+    if (ch == '(') {
+      for (++at; content[at] != ')'; ++at) {
+        if (content[at] == '\\') ++at;
+        auto code = static_cast<unsigned char>(content[at] == 'r' && content[at - 1] == '\\'
+                                                   ? '\r' : content[at]);
+        runs.back().push_back({lineX + pen, lineY});
+        pen += sized.Widths[code] * 93 / 1000.0;
+      }
+      ++at;
+    } else if (ch == '-' || ch == '.' || std::isdigit(static_cast<unsigned char>(ch))) {
+      size_t used = 0;
+      double number = std::stod(content.substr(at), &used);
+      if (inArray) pen -= number * 93 / 1000.0;
+      else numbers.push_back(number);
+      at += used;
+    } else if (content.compare(at, 2, "Tm") == 0 || content.compare(at, 2, "Td") == 0) {
+      bool move = content[at + 1] == 'd';
+      double x = numbers[numbers.size() - 2], y = numbers.back();
+      lineX = move ? lineX + x : x, lineY = move ? lineY - y : y;
       pen = 0;
       runs.emplace_back();
-      token = token.substr(3);
-    } else if (token.find_first_not_of("-.0123456789") == std::string::npos) {
-      numbers.push_back(std::stod(token));
-      continue;
-    }
-    for (size_t at = 0; at < token.size();) {
-      if (token[at] == '<') {
-        size_t end = token.find('>', at);
-        for (size_t i = at + 1; i + 1 < end; i += 2) {
-          runs.back().push_back({startX + pen * 93, startY});
-          pen += 600 / 1000.0;
-        }
-        at = end + 1;
-      } else if (token[at] == '-' || std::isdigit(static_cast<unsigned char>(token[at]))) {
-        size_t used = 0;
-        pen -= std::stod(token.substr(at), &used) / 1000.0;
-        at += used;
-      } else {
-        ++at;
-      }
+      numbers.clear();
+      at += 2;
+    } else {
+      if (ch == '[' || ch == ']') inArray = ch == '[';
+      if (std::isalpha(static_cast<unsigned char>(ch))) numbers.clear();
+      ++at;
     }
   }
   return runs;
@@ -89,12 +96,13 @@ TEST(PdfText, GlyphsLandOnTheirPixelsInRunsOfALine) {
     std::vector<TPlaced> glyphs;
     size_t runs;
     size_t written;
+    size_t numbers;  // arrays beyond one a line: none, a line is one array
   } cases[] = {
-      {"a pitch of 56.67 pixels cut to whole pixels, 200 glyphs", {}, 1, 200},
-      {"a second line starts a second run", {{0, 100}, {56, 100}, {0, 150}, {56, 150}}, 2, 4},
-      {"a glyph behind the pen starts a run", {{0, 100}, {56, 100}, {20, 100}}, 2, 3},
-      {"a gap of a tab stays in the run", {{0, 100}, {453, 100}, {509, 100}}, 1, 3},
-      {"glyphs wholly outside are left out", {{-400, 100}, {0, 100}, {12200, 100}, {0, 2000}}, 1, 1},
+      {"a pitch of 56.67 pixels cut to whole pixels, 200 glyphs", {}, 1, 200, 0},
+      {"a second line starts a second run", {{0, 100}, {56, 100}, {0, 150}, {56, 150}}, 2, 4, 0},
+      {"a glyph behind the pen starts a run", {{0, 100}, {56, 100}, {20, 100}}, 2, 3, 0},
+      {"a gap of a tab stays in the run", {{0, 100}, {453, 100}, {509, 100}}, 1, 3, 0},
+      {"glyphs wholly outside are left out", {{-400, 100}, {0, 100}, {12200, 100}, {0, 2000}}, 1, 1, 0},
   };
   for (int i = 0; i < 200; ++i) cases[0].glyphs.push_back({std::trunc(i * 56.67), 500});
   // The printable area is 12,000 by 1,000 pixels; ink reaches 150 pixels.
@@ -106,16 +114,17 @@ TEST(PdfText, GlyphsLandOnTheirPixelsInRunsOfALine) {
     for (const TPlaced& glyph : c.glyphs)
       AddPdfGlyph(content, text, scene.Text, 'A', glyph.X, glyph.Y, 12000, 1000);
     EndPdfText(content, text);
-    std::vector<std::vector<TPlaced>> runs = ReadRuns(content);
+    std::vector<std::vector<TPlaced>> runs = ReadRuns(content, *scene.Text.Sized);
     EXPECT_EQ(runs.size(), c.runs) << content;
+    EXPECT_LE(std::count(content.begin(), content.end(), 'J'), c.numbers + c.runs) << content;
     std::vector<TPlaced> placed;
     for (const auto& run : runs) placed.insert(placed.end(), run.begin(), run.end());
     ASSERT_EQ(placed.size(), c.written) << content;
     size_t next = 0;
     for (const TPlaced& glyph : c.glyphs) {
       if (glyph.X < -150 || glyph.X > 12150 || glyph.Y > 1150) continue;
-      // Half a thousandth of an em at most, wherever on the line.
-      EXPECT_NEAR(placed[next].X, glyph.X, 0.0465) << "glyph " << next;
+      // A hundredth of a pixel at most, wherever on the line.
+      EXPECT_NEAR(placed[next].X, glyph.X, 0.0101) << "glyph " << next;
       EXPECT_EQ(placed[next].Y, glyph.Y);
       ++next;
     }

@@ -71,8 +71,8 @@ void WritePdfSheet(TPdfDocument& document, const std::string& content) {
 
 std::string ResourceDictionary(const TPdfDocument& document) {
   std::string text = "<</Font<<";
-  for (const auto& font : document.Fonts.Fonts) {
-    text += "/F";
+  for (const auto& font : document.Fonts.Sized) {
+    text += "/S";
     AppendInteger(text, font->Name);
     text += ' ' + Reference(font->Number);
   }

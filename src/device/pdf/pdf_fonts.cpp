@@ -70,17 +70,17 @@ std::string FontName(const TFontFace& face) {
 double Thousandths(double units, double unitsPerEm) { return units * 1000.0 / unitsPerEm; }
 
 // The widths of the codes from the first taken to the last.
-std::string WidthEntries(const TPdfFont& font) {
+std::string WidthEntries(const bool (&used)[256], const double (&widths)[256]) {
   int first = 0, last = 255;
-  while (first < 255 && !font.Used[first]) ++first;
-  while (last > first && !font.Used[last]) --last;
+  while (first < 255 && !used[first]) ++first;
+  while (last > first && !used[last]) --last;
   std::string text = "/FirstChar ";
   AppendInteger(text, first);
   text += "/LastChar ";
   AppendInteger(text, last);
   text += "/Widths[";
   for (int code = first; code <= last; ++code) {
-    AppendInteger(text, font.Widths[code]);
+    AppendNumber(text, widths[code]);
     text += ' ';
   }
   return text + "]";
@@ -95,14 +95,14 @@ bool AnsiNamesCode(int code) {
 
 // The Windows ANSI encoding, with every code whose character it does not
 // name named after its character.
-std::string EncodingEntry(const TPdfFont& font) {
+std::string EncodingEntry(const bool (&used)[256], const char32_t (&characters)[256]) {
   const TCodePageTable& ansi = CodePageTable(1252);
   std::string differences;
   for (int code = 0; code < 256; ++code) {
-    if (!font.Used[code]) continue;
-    if (AnsiNamesCode(code) && ansi.Character[code] == font.Characters[code]) continue;
+    if (!used[code]) continue;
+    if (AnsiNamesCode(code) && ansi.Character[code] == characters[code]) continue;
     char name[16];
-    char32_t character = font.Characters[code];
+    char32_t character = characters[code];
     std::snprintf(name, sizeof name, character < 0x10000 ? "/uni%04X" : "/u%X",
                   unsigned(character));
     AppendInteger(differences, code);
@@ -135,38 +135,43 @@ std::string DescriptorEntries(const TFontFace& face, const std::string& name) {
   return text;
 }
 
-void WriteFont(TPdfWriter& writer, const TPdfFont& font) {
+std::string Reference(int number) {
+  std::string text;
+  AppendInteger(text, number);
+  return text + " 0 R";
+}
+
+// The face's program and its descriptor, which every size of it shares;
+// the descriptor is the font's own object.
+void WriteFace(TPdfWriter& writer, const TPdfFont& font, std::string& name) {
   TPdfSubset subset;
   std::string reason;
   bool embedded = SubsetPdfFont(font, subset, reason);
   if (!embedded) {
     Diagnose("the font " + font.File + " is not embedded in the PDF: " + reason);
   }
-  std::string name = PdfFontName(font);
+  name = PdfFontName(font);
   if (embedded) name = SubsetTag(font) + "+" + name;
-  int descriptor = ReserveObject(writer);
   int program = embedded ? ReserveObject(writer) : 0;
-  int toUnicode = ReserveObject(writer);
-  auto reference = [](int number) {
-    std::string text;
-    AppendInteger(text, number);
-    return text + " 0 R";
-  };
-  // Codes name characters, and the font's own map gives their glyphs.
-  WriteObject(writer, font.Number,
-              "<</Type/Font/Subtype/TrueType/BaseFont/" + name + WidthEntries(font) +
-                  EncodingEntry(font) +
-                  "/FontDescriptor " + reference(descriptor) + "/ToUnicode " +
-                  reference(toUnicode) + ">>");
   std::string entries = DescriptorEntries(*font.Face, name);
-  if (embedded) entries += "/FontFile2 " + reference(program);
-  WriteObject(writer, descriptor, entries + ">>");
+  if (embedded) entries += "/FontFile2 " + Reference(program);
+  WriteObject(writer, font.Number, entries + ">>");
   if (embedded) {
     std::string length = "/Length1 ";
     AppendInteger(length, int64_t(subset.Program.size()));
     WriteStream(writer, program, length, subset.Program);
   }
-  WriteStream(writer, toUnicode, "", ToUnicodeMap(font));
+}
+
+// Codes name characters, and the face's own map gives their glyphs.
+void WriteSizedFont(TPdfWriter& writer, const TPdfSizedFont& sized, const std::string& name) {
+  int toUnicode = ReserveObject(writer);
+  WriteObject(writer, sized.Number,
+              "<</Type/Font/Subtype/TrueType/BaseFont/" + name +
+                  WidthEntries(sized.Used, sized.Widths) +
+                  EncodingEntry(sized.Used, sized.Characters) + "/FontDescriptor " +
+                  Reference(sized.Base->Number) + "/ToUnicode " + Reference(toUnicode) + ">>");
+  WriteStream(writer, toUnicode, "", ToUnicodeMap(sized.Used, sized.Characters));
 }
 
 // The code of a character in the Windows ANSI code page; -1 for none.
@@ -231,8 +236,51 @@ std::string PdfFontName(const TPdfFont& font) {
   return FontName(*font.Face);
 }
 
-void WritePdfFonts(TPdfWriter& writer, const TPdfFonts& fonts) {
-  for (const auto& font : fonts.Fonts) WriteFont(writer, *font);
+void WritePdfFonts(TPdfWriter& writer, TPdfFonts& fonts) {
+  std::unordered_map<const TPdfFont*, std::string> names;
+  for (const auto& font : fonts.Fonts) WriteFace(writer, *font, names[font.get()]);
+  for (auto& sized : fonts.Sized) {
+    sized->Number = ReserveObject(writer);
+    WriteSizedFont(writer, *sized, names[sized->Base]);
+  }
+}
+
+TPdfSizedFont& PdfSizedFontFor(TPdfFonts& fonts, TPdfFont& base, double scale) {
+  for (auto& sized : fonts.Sized)
+    if (sized->Base == &base && sized->Scale == scale) return *sized;
+  auto sized = std::make_unique<TPdfSizedFont>();
+  sized->Base = &base;
+  sized->Scale = scale;
+  sized->Name = int(fonts.Sized.size()) + 1;
+  fonts.Sized.push_back(std::move(sized));
+  return *fonts.Sized.back();
+}
+
+int PdfSizedCode(TPdfSizedFont& sized, int baseCode, double step) {
+  if (sized.Count >= 256) return -1;
+  // The face's code where it is free keeps the text readable in the
+  // content; a second step of a glyph takes the codes that no character of
+  // the Windows ANSI encoding would want first, then the top ones down.
+  int code = baseCode;
+  bool second = false;
+  for (int other = 0; other < 256 && !second; ++other)
+    second = sized.Used[other] && sized.BaseCodes[other] == baseCode;
+  if (second) {
+    code = 0;
+    while (code < 256 && (sized.Used[code] || AnsiNamesCode(code))) ++code;
+    if (code == 256)
+      for (code = 255; sized.Used[code];) --code;
+  } else if (sized.Used[code]) {
+    code = 0;
+    while (sized.Used[code]) ++code;
+  }
+  sized.Used[code] = true;
+  ++sized.Count;
+  sized.BaseCodes[code] = baseCode;
+  sized.Characters[code] = sized.Base->Characters[baseCode];
+  // What the viewer reads back is what moves its pen.
+  sized.Widths[code] = std::round(step * 1000.0 / sized.Scale * 10000.0) / 10000.0;
+  return code;
 }
 
 std::string SubsetTag(const TPdfFont& font) {
@@ -244,7 +292,7 @@ std::string SubsetTag(const TPdfFont& font) {
   return tag;
 }
 
-std::string ToUnicodeMap(const TPdfFont& font) {
+std::string ToUnicodeMap(const bool (&used)[256], const char32_t (&characters)[256]) {
   std::string text =
       "/CIDInit/ProcSet findresource begin\n12 dict begin\nbegincmap\n"
       "/CIDSystemInfo<</Registry(Adobe)/Ordering(UCS)/Supplement 0>>def\n"
@@ -252,7 +300,7 @@ std::string ToUnicodeMap(const TPdfFont& font) {
       "1 begincodespacerange\n<00><FF>\nendcodespacerange\n";
   std::vector<int> codes;
   for (int code = 0; code < 256; ++code)
-    if (font.Used[code]) codes.push_back(code);
+    if (used[code]) codes.push_back(code);
   for (size_t first = 0; first < codes.size(); first += CodesPerBlock) {
     size_t last = std::min(codes.size(), first + CodesPerBlock);
     AppendInteger(text, int64_t(last - first));
@@ -261,7 +309,7 @@ std::string ToUnicodeMap(const TPdfFont& font) {
       text += '<';
       AppendHex8(text, uint32_t(codes[i]));
       text += "><";
-      AppendUtf16(text, font.Characters[codes[i]]);
+      AppendUtf16(text, characters[codes[i]]);
       text += ">\n";
     }
     text += "endbfchar\n";

@@ -23,8 +23,8 @@ struct TPdfFont {
   std::string File;  // the face's file and its index in it
   int Index = 0;
   const TFontFace* Face = nullptr;  // the first face of the file drawn with
-  int Number = 0;                   // the font's object, written at the end
-  int Name = 0;                     // its resource name is /F<Name>
+  int Number = 0;  // the descriptor's object (PDF), written at the end
+  int Name = 0;    // its name in PostScript is /F<Name>
   // By code: whether it is taken, the glyph, the character it stands for,
   // its advance in thousandths of an em. A character of the Windows ANSI
   // code page takes its code there where it is free, so that programs that
@@ -37,9 +37,39 @@ struct TPdfFont {
   std::unordered_map<uint64_t, int> Codes;  // glyph and character to code
 };
 
+// A face at one size as the content draws it: its own codes, each glyph
+// under up to two of them whose widths are the steps in device pixels that
+// the glyph is seen followed by (a pitch cut to whole pixels gives two), so
+// that the content needs no number between glyphs. The face's program and
+// descriptor are shared with every other size of it.
+struct TPdfSizedFont {
+  TPdfFont* Base = nullptr;
+  double Scale = 0;  // pixels per em along the text
+  int Number = 0;    // the font's object, written at the end
+  int Name = 0;      // its resource name is /S<Name>
+  bool Used[256] = {};
+  char32_t Characters[256] = {};
+  int BaseCodes[256] = {};   // by code, the face's own code of the glyph
+  double Widths[256] = {};   // by code, thousandths of an em as written
+  int Count = 0;
+  int Announced = 0;         // codes a PostScript document has defined so far
+  // By byte of the code page: its codes plus 1 (0: none yet) and their
+  // steps in pixels.
+  int16_t Codes[256][2] = {};
+  double Steps[256][2] = {};
+};
+
 struct TPdfFonts {
   std::vector<std::unique_ptr<TPdfFont>> Fonts;
+  std::vector<std::unique_ptr<TPdfSizedFont>> Sized;
 };
+
+// The document's font of base drawn scale pixels to the em.
+TPdfSizedFont& PdfSizedFontFor(TPdfFonts& fonts, TPdfFont& base, double scale);
+
+// The code of sized that draws base's code baseCode (glyph and character)
+// with a step of step pixels; -1 when no code is left.
+int PdfSizedCode(TPdfSizedFont& sized, int baseCode, double step);
 
 // The document's font for a face; faces of one file share one font. made
 // tells whether it is new.
@@ -55,7 +85,7 @@ int32_t PdfWidth(const TPdfFont& font, double advance);
 
 // Writes every font with its subset, widths and character map; a face that
 // cannot be subset is named without its program, and says why.
-void WritePdfFonts(TPdfWriter& writer, const TPdfFonts& fonts);
+void WritePdfFonts(TPdfWriter& writer, TPdfFonts& fonts);
 
 // A font's program: a TrueType file of the glyphs of its codes, hinting
 // and layout tables dropped, whose character map holds just the characters
@@ -77,6 +107,6 @@ std::string PdfFontName(const TPdfFont& font);
 std::string SubsetTag(const TPdfFont& font);
 
 // The map from codes back to characters, as a CMap program.
-std::string ToUnicodeMap(const TPdfFont& font);
+std::string ToUnicodeMap(const bool (&used)[256], const char32_t (&characters)[256]);
 
 }  // namespace tolvane

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace tolvane {
@@ -9,8 +11,16 @@ namespace tolvane {
 namespace {
 
 // How far a glyph may stand off its line's baseline and still join the
-// line's run, in pixels.
+// line, in pixels.
 constexpr double SameBaseline = 1e-6;
+// How far a viewer's pen may stray from a glyph's pixel before a number
+// brings it back, in pixels: well inside what anyone can see or measure.
+constexpr double PenSlack = 0.01;
+// A glyph takes a second code only while this many of the font's codes
+// are left for glyphs not drawn yet. Ghostscript draws a second code of a
+// TrueType font by the code, not by its character's name, so for now no
+// glyph takes one: each keeps the first step it is seen with.
+constexpr int CodesKeptForNewGlyphs = 256;
 
 // How far a glyph's ink may lie from its origin: one and a half ems along
 // the longer of the font's axes is more than any outline of a text face
@@ -20,72 +30,206 @@ double FontReach(const TFontLayout& layout) {
   return 1.5 * std::max(std::hypot(m.XX, m.YX), std::hypot(m.XY, m.YY)) + 1;
 }
 
-void CloseRun(std::string& content, TPdfText& text) {
-  if (!text.InRun) return;
-  content += text.InString ? ">]TJ\n" : "]TJ\n";
-  text.InRun = text.InString = false;
-  text.RunFont = nullptr;
+// Numbers that place lines keep ten decimals where four would not do, so
+// that a slanted line still ends on its pixels; returns what a reader
+// reads back.
+double AppendPrecise(std::string& content, double value) {
+  double units = value * 10000.0;
+  if (std::fabs(units - std::round(units)) < 1e-6 || std::fabs(value) >= 1e8) {
+    AppendNumber(content, value);
+    return std::round(units) / 10000.0;
+  }
+  char text[40];
+  int length = std::snprintf(text, sizeof text, "%.10f", value);
+  while (length > 0 && text[length - 1] == '0') --length;
+  content.append(text, size_t(length));
+  return std::strtod(std::string(text, size_t(length)).c_str(), nullptr);
 }
 
-void SetTextState(std::string& content, TPdfText& text, const TPdfTextFont& font) {
-  if (text.StateFont != font.Font->Name) {
-    content += "/F";
-    AppendInteger(content, font.Font->Name);
-    content += " 1 Tf\n";
-    text.StateFont = font.Font->Name;
+void AppendCode(std::string& content, int code) {
+  // A literal string takes any byte but the three that end or escape it
+  // and the carriage return, which a reader would read as a line end.
+  if (code == '(' || code == ')' || code == '\\') content += '\\';
+  if (code == '\r') return void(content += "\\r");
+  content += char(code);
+}
+
+bool SameMatrix(const double (&a)[4], const double (&b)[4]) {
+  for (int i = 0; i < 4; ++i)
+    if (std::fabs(a[i] - b[i]) > 1e-12) return false;
+  return true;
+}
+
+// What selects the font, written once for every change to it.
+const std::string& Selection(TPdfTextFont& font) {
+  if (font.Selection.empty()) {
+    font.Selection = "/S";
+    AppendInteger(font.Selection, font.Sized->Name);
+    font.Selection += ' ';
+    AppendPrecise(font.Selection, font.Vertical);
+    font.Selection += " Tf ";
+    AppendPrecise(font.Selection, font.Scale / font.Vertical * 100.0);
+    font.Selection += " Tz";
+  }
+  return font.Selection;
+}
+
+void SetTextState(std::string& content, TPdfText& text, TPdfTextFont& font) {
+  if (text.StateFont != font.Sized->Name || text.StateSize != font.Vertical ||
+      text.StateWidth != font.Scale) {
+    content += Selection(font);
+    text.StateFont = font.Sized->Name;
+    text.StateSize = font.Vertical;
+    text.StateWidth = font.Scale;
   }
   if (text.StateBold != font.BoldWidth) {
     // Synthetic bold strokes the outline as well as filling it.
     if (font.BoldWidth > 0) {
+      content += ' ';
       AppendNumber(content, font.BoldWidth);
-      content += " w 2 Tr\n";
+      content += " w 2 Tr";
     } else {
-      content += "0 Tr\n";
+      content += " 0 Tr";
     }
     text.StateBold = font.BoldWidth;
   }
 }
 
-// A run starts with the text matrix: the font's ems onto device pixels,
-// its glyphs' up turned to the device's up, the origin at the glyph's.
-void StartRun(std::string& content, TPdfText& text, const TPdfTextFont& font, double x,
-              double y) {
+// The face's code for byte; -1 when the face has none left.
+int BaseCode(TPdfTextFont& font, unsigned char byte) {
+  if (!font.BaseCodes[byte])
+    font.BaseCodes[byte] = int16_t(1 + PdfCode(*font.Font, font.Glyphs->Glyph[byte],
+                                               font.CodePage->Character[byte],
+                                               font.Glyphs->Advance[byte]));
+  return font.BaseCodes[byte] - 1;
+}
+
+// The code of byte whose step is nearest wanted pixels, made when the byte
+// has a code to spare and wanted is one of the steps its advance cut to
+// whole pixels gives; -1 when the font has no code for it.
+int StepCode(TPdfTextFont& font, unsigned char byte, double wanted, double& step) {
+  TPdfSizedFont& sized = *font.Sized;
+  int16_t (&codes)[2] = sized.Codes[byte];
+  double (&steps)[2] = sized.Steps[byte];
+  int nearest = -1;
+  for (int k = 0; k < 2 && codes[k]; ++k) {
+    if (nearest < 0 || std::fabs(steps[k] - wanted) < std::fabs(steps[nearest] - wanted))
+      nearest = k;
+  }
+  if (nearest >= 0 && std::fabs(steps[nearest] - wanted) <= PenSlack) {
+    step = steps[nearest];
+    return codes[nearest] - 1;
+  }
+  int free = codes[0] ? 1 : 0;
+  // Readers find a second code's glyph by its character's name, which
+  // every reader knows for the printable ASCII characters.
+  char32_t character = font.CodePage->Character[byte];
+  bool named = character >= 0x20 && character < 0x7F;
+  bool spare = !codes[1] && (free == 0 || (named && sized.Count < 256 - CodesKeptForNewGlyphs));
+  bool fits = std::fabs(wanted - font.Advance[byte]) <= 1 + PenSlack;
+  if (spare && (fits || free == 0)) {
+    double made = fits ? wanted : font.Advance[byte];
+    int code = PdfSizedCode(sized, BaseCode(font, byte), made);
+    if (code >= 0) {
+      codes[free] = int16_t(code + 1);
+      steps[free] = sized.Widths[code] * sized.Scale / 1000.0;
+      step = steps[free];
+      return code;
+    }
+  }
+  if (nearest < 0) return -1;
+  step = steps[nearest];
+  return codes[nearest] - 1;
+}
+
+// Writes the waiting glyph: a number first where the pen strays from its
+// pixel, then the code whose width is the step to the next glyph.
+void WriteWaiting(std::string& content, TPdfText& text, bool haveNext, double nextAlong) {
+  if (!text.Waiting) return;
+  text.Waiting = false;
+  TPdfTextFont& font = *text.WaitingFont;
+  unsigned char byte = text.WaitingByte;
+  double off = text.WaitingAlong - text.Pen;
+  if (std::fabs(off) > PenSlack) {
+    if (text.InString) content += ')';
+    text.InString = false;
+    double thousandths = std::round(-off * 1000.0 / font.Scale * 10000.0) / 10000.0;
+    AppendNumber(content, thousandths);
+    text.Pen -= thousandths * font.Scale / 1000.0;
+  }
+  double wanted = haveNext ? nextAlong - text.Pen : font.Advance[byte];
+  double step = 0;
+  int code = StepCode(font, byte, wanted, step);
+  if (code < 0) return;
+  if (!text.InString) content += '(';
+  text.InString = true;
+  AppendCode(content, code);
+  text.Pen += step;
+}
+
+void CloseArray(std::string& content, TPdfText& text) {
+  content += text.InString ? ")]TJ" : "]TJ";
+  text.InString = false;
+}
+
+void FinishLine(std::string& content, TPdfText& text) {
+  WriteWaiting(content, text, false, 0);
+  if (!text.InLine) return;
+  CloseArray(content, text);
+  content += '\n';
+  text.InLine = false;
+}
+
+// A line is placed by a move from the line before where the two share a
+// text matrix, and by the matrix otherwise.
+void PlaceLine(std::string& content, TPdfText& text, const TPdfTextFont& font, double x,
+               double y) {
+  const double(&m)[4] = font.Matrix;
+  if (text.InText && SameMatrix(text.Matrix, m)) {
+    double dx = x - text.LineX, dy = y - text.LineY;
+    double det = m[0] * m[3] - m[1] * m[2];
+    double tx = AppendPrecise(content, (dx * m[3] - dy * m[2]) / det);
+    content += ' ';
+    double ty = AppendPrecise(content, (m[0] * dy - m[1] * dx) / det);
+    content += " Td";
+    text.LineX += tx * m[0] + ty * m[2];
+    text.LineY += tx * m[1] + ty * m[3];
+    return;
+  }
   if (!text.InText) content += "BT\n";
   text.InText = true;
-  SetTextState(content, text, font);
-  const TFontMatrix& m = font.Layout.Matrix;
-  for (double value : {m.XX, m.YX, -m.XY, -m.YY, x, y}) {
-    AppendNumber(content, value);
+  for (int i = 0; i < 4; ++i) {
+    text.Matrix[i] = AppendPrecise(content, m[i]);
     content += ' ';
   }
-  content += "Tm[";
-  text.InRun = true;
+  text.LineX = AppendPrecise(content, x);
+  content += ' ';
+  text.LineY = AppendPrecise(content, y);
+  content += " Tm";
+  std::copy(m, m + 4, text.Matrix);
+}
+
+void StartLine(std::string& content, TPdfText& text, TPdfTextFont& font, double x,
+               double y) {
+  PlaceLine(content, text, font, x, y);
+  SetTextState(content, text, font);
+  content += '[';
+  text.InLine = true;
   text.RunFont = &font;
-  text.StartX = x, text.StartY = y;
+  text.BaseX = x, text.BaseY = y;
   text.Pen = 0;
 }
 
-// Where a glyph at x, y lies on the open run: ems along it from its start;
-// false when it is not on the run's baseline or lies behind its pen.
-bool AlongRun(const TPdfText& text, const TPdfTextFont& font, double x, double y,
-              double& along) {
-  if (!text.InRun || text.RunFont != &font) return false;
-  double dx = x - text.StartX, dy = y - text.StartY;
+// Where a glyph at x, y lies on the open line: pixels along it from the
+// line's origin; false when it is not on the line's baseline or not ahead
+// of the glyph before it.
+bool AlongLine(const TPdfText& text, const TPdfTextFont& font, double x, double y,
+               double& along) {
+  if (!text.InLine || !SameMatrix(text.Matrix, font.Matrix)) return false;
+  double dx = x - text.BaseX, dy = y - text.BaseY;
   if (std::fabs(dx * -font.UnitY + dy * font.UnitX) > SameBaseline) return false;
-  along = (dx * font.UnitX + dy * font.UnitY) * font.EmsPerPixel;
-  return along > text.Pen - 0.5;
-}
-
-// The font's code for byte; -1 when the font has none left.
-int CodeOf(TPdfTextFont& font, unsigned char byte) {
-  if (!font.Codes[byte]) {
-    double advance = font.Glyphs->Advance[byte];
-    font.Codes[byte] = int16_t(1 + PdfCode(*font.Font, font.Glyphs->Glyph[byte],
-                                           font.CodePage->Character[byte], advance));
-    font.Widths[byte] = PdfWidth(*font.Font, advance);
-    font.AdvanceEms[byte] = font.Widths[byte] / 1000.0;
-  }
-  return font.Codes[byte] - 1;
+  along = (x - text.LineX) * font.UnitX + (y - text.LineY) * font.UnitY;
+  return along > text.WaitingAlong;
 }
 
 }  // namespace
@@ -99,46 +243,55 @@ void PreparePdfTextFont(TPdfTextFont& font, const LOGFONTA& description,
   font.CodePage = &CodePageTable(geometry.CodePage);
   font.Glyphs = &FaceGlyphs(*font.Face, *font.CodePage);
   font.Layout = LayOutFont(description, font.Face->Metrics, geometry.DpiX, geometry.DpiY);
+  SetPdfTextGeometry(font);
+  // As thick as FreeType makes a face bold: a 24th of the em.
+  const TFontMatrix& m = font.Layout.Matrix;
+  if (font.Face->SyntheticBold) font.BoldWidth = std::hypot(m.XY, m.YY) / 24;
+}
+
+void SetPdfTextGeometry(TPdfTextFont& font) {
   const TFontMatrix& m = font.Layout.Matrix;
   font.Scale = std::hypot(m.XX, m.YX);
-  font.EmsPerPixel = 1 / font.Scale;
+  font.Vertical = std::hypot(m.XY, m.YY);
+  if (!(font.Vertical > 0)) font.Vertical = font.Scale;
   font.UnitX = m.XX / font.Scale;
   font.UnitY = m.YX / font.Scale;
+  double matrix[4] = {m.XX / font.Scale, m.YX / font.Scale, -m.XY / font.Vertical,
+                      -m.YY / font.Vertical};
+  std::copy(matrix, matrix + 4, font.Matrix);
+  double pitch = std::hypot(font.Layout.AdvanceX, font.Layout.AdvanceY);
+  for (int byte = 0; byte < 256; ++byte) font.Advance[byte] = font.Glyphs->Advance[byte] * pitch;
   font.Reach = FontReach(font.Layout);
-  // As thick as FreeType makes a face bold: a 24th of the em.
-  if (font.Face->SyntheticBold) font.BoldWidth = std::hypot(m.XY, m.YY) / 24;
 }
 
 void AddPdfGlyph(std::string& content, TPdfText& text, TPdfTextFont& font, unsigned char byte,
                  double x, double y, double width, double height) {
   double reach = font.Reach;
   if (x < -reach || y < -reach || x > width + reach || y > height + reach) return;
-  int code = CodeOf(font, byte);
-  if (code < 0) return;
+  if (BaseCode(font, byte) < 0) return;
   double along = 0;
-  if (!AlongRun(text, font, x, y, along)) {
-    CloseRun(content, text);
-    StartRun(content, text, font, x, y);
-    along = 0;
+  if (AlongLine(text, font, x, y, along)) {
+    WriteWaiting(content, text, true, along);
+    if (text.RunFont != &font) {
+      // The pen goes on in the other font: only its state changes.
+      CloseArray(content, text);
+      SetTextState(content, text, font);
+      content += '[';
+      text.RunFont = &font;
+    }
+  } else {
+    FinishLine(content, text);
+    StartLine(content, text, font, x, y);
+    along = (x - text.LineX) * font.UnitX + (y - text.LineY) * font.UnitY;
   }
-  // The adjustment in thousandths that brings the pen nearest the glyph;
-  // taken from the pen's own place each time, so errors never add up.
-  double wanted = (text.Pen - along) * 1000.0;
-  auto adjustment = int64_t(wanted < 0 ? wanted - 0.5 : wanted + 0.5);
-  if (adjustment != 0) {
-    if (text.InString) content += '>';
-    AppendInteger(content, adjustment);
-    text.InString = false;
-    text.Pen -= double(adjustment) * 0.001;
-  }
-  if (!text.InString) content += '<';
-  text.InString = true;
-  AppendHex8(content, uint32_t(code));
-  text.Pen += font.AdvanceEms[byte];
+  text.Waiting = true;
+  text.WaitingFont = &font;
+  text.WaitingByte = byte;
+  text.WaitingAlong = along;
 }
 
 void EndPdfText(std::string& content, TPdfText& text) {
-  CloseRun(content, text);
+  FinishLine(content, text);
   if (text.InText) content += "ET\n";
   text.InText = false;
 }

@@ -1,7 +1,8 @@
 // The text layer of a PDF page: the glyphs that a line's calls draw one by
-// one become runs of text in reading order, one run for as long as the
-// glyphs follow one another on one baseline in one font, each glyph put
-// where the device pixels say by small adjustments between glyphs.
+// one become one text object of lines in reading order, each line placed
+// once and the pen carried on across a change of font, each glyph drawn
+// under the code whose width is the step to the next glyph, so that numbers
+// between glyphs are needed only where a line jumps.
 #pragma once
 
 #include <cstdint>
@@ -22,14 +23,18 @@ struct TPdfTextFont {
   const TCodePageTable* CodePage = nullptr;
   TFontLayout Layout{};
   TPdfFont* Font = nullptr;
-  int16_t Codes[256] = {};   // by byte, the font's code plus 1; 0 until first drawn
-  int32_t Widths[256] = {};  // by byte, thousandths of an em
+  TPdfSizedFont* Sized = nullptr;  // the face at this size; set before drawing
+  int16_t BaseCodes[256] = {};  // by byte, the face's code plus 1; 0 until first drawn
   double Reach = 0;          // how far ink may lie from a glyph's origin, in pixels
   double Scale = 0;          // pixels per em along the text
-  double EmsPerPixel = 0;    // its inverse
+  double Vertical = 0;       // pixels per em across it
   double UnitX = 1, UnitY = 0;  // the direction of the text
-  double AdvanceEms[256] = {};  // by byte, Widths in ems
+  // The text matrix of a line: a pixel along the text, a pixel up its
+  // glyphs; the size goes to Tf and the width to Tz.
+  double Matrix[4] = {1, 0, 0, -1};
+  double Advance[256] = {};  // by byte, the glyph's advance in pixels along the text
   double BoldWidth = 0;      // the outline's stroke for synthetic bold, in pixels
+  std::string Selection;     // its Tf and Tz, once drawn with
 };
 
 // Makes font ready for a device of the geometry; Face stays null when no
@@ -37,17 +42,28 @@ struct TPdfTextFont {
 void PreparePdfTextFont(TPdfTextFont& font, const LOGFONTA& description,
                         const TPrinterGeometry& geometry);
 
+// Sets what drawing needs from font's layout: its scales, text matrix
+// and advances.
+void SetPdfTextGeometry(TPdfTextFont& font);
+
 // The text of one page's content on its way out.
 struct TPdfText {
-  bool InText = false;  // a text object is open
-  bool InRun = false;   // a TJ array is open
+  bool InText = false;    // a text object is open
+  bool InLine = false;    // a line is placed and a TJ array open
   bool InString = false;  // a string of codes is open in it
-  const TPdfTextFont* RunFont = nullptr;
-  double StartX = 0, StartY = 0;  // the run's first glyph origin, in pixels
-  double Pen = 0;  // where the next glyph lands unadjusted, in ems from the start
+  const TPdfTextFont* RunFont = nullptr;  // the font of the open array
+  double Matrix[4] = {};  // the line's text matrix as written
+  double LineX = 0, LineY = 0;  // the line's origin as a viewer has it, in pixels
+  double BaseX = 0, BaseY = 0;  // the line's first glyph origin
+  double Pen = 0;  // where the next glyph lands, in pixels along the line
+  // The glyph waiting for the next one to tell its step.
+  bool Waiting = false;
+  TPdfTextFont* WaitingFont = nullptr;
+  unsigned char WaitingByte = 0;
+  double WaitingAlong = 0;
   // The text state of the page as set so far.
   int StateFont = 0;
-  double StateBold = -1;
+  double StateSize = -1, StateWidth = -1, StateBold = -1;  // Tf, pixels per em along, w
 };
 
 // The glyph of byte in font with its origin at x, y (device pixels) joins

@@ -126,8 +126,34 @@ void AddPsImage(TPdfDocument& document, TPdfImage& image, std::string_view rgb) 
   text += "] 3 R\n";
 }
 
+// Each size of a face maps its codes to the face's and gives their widths;
+// a sheet that drew with codes new to it defines it again before it.
+void AddPsSizedFonts(TPdfDocument& document) {
+  std::string& text = PsDocument(document).Resources;
+  for (auto& sized : document.Fonts.Sized) {
+    if (sized->Count == sized->Announced) continue;
+    sized->Announced = sized->Count;
+    text += "/S";
+    AppendInteger(text, sized->Name);
+    text += " /F";
+    AppendInteger(text, sized->Base->Name);
+    text += " [";
+    for (int code = 0; code < 256; ++code) {
+      AppendInteger(text, sized->BaseCodes[code]);
+      text += code % 32 == 31 ? '\n' : ' ';
+    }
+    text += "] [";
+    for (int code = 0; code < 256; ++code) {
+      AppendNumber(text, sized->Widths[code]);
+      text += code % 32 == 31 ? '\n' : ' ';
+    }
+    text += "] Sd\n";
+  }
+}
+
 void WritePsSheet(TPdfDocument& document, const std::string& content) {
   TPsDocument& ps = PsDocument(document);
+  AddPsSizedFonts(document);
   std::string text = "%%Page: ";
   AppendInteger(text, ++ps.Sheets);
   text += ' ';

@@ -7,7 +7,7 @@
 namespace tolvane {
 
 extern const char PsProcSet[] = R"(%%BeginResource: procset Tolvane 1 0
-/TolvaneDict 48 dict dup begin
+/TolvaneDict 64 dict dup begin
 currentglobal true setglobal /TR 16 dict def setglobal
 /R { array astore TR 3 1 roll put } bind def
 /Sz { /setpagedevice where {
@@ -33,8 +33,13 @@ currentglobal true setglobal /TR 16 dict def setglobal
 /Tr { /Mode exch def } bind def
 /BT { /BM matrix currentmatrix def } bind def
 /ET { BM setmatrix } bind def
-/Tf { exch TR exch get dup 0 get 2 index scalefont setfont 1 get /Wd exch def /Sc exch def } bind def
-/Tm { 6 array astore BM setmatrix concat 0 0 moveto } bind def
+/Sd { 3 2 roll TR exch get 0 get 3 1 roll 3 R } bind def
+/Th 1 def /Sc 1 def /Fb null def
+/Fs { Fb null ne { Fb [Sc Th mul 0 0 Sc 0 0] makefont setfont } if } bind def
+/Tf { /Sc exch def TR exch get aload pop /Wd exch def /Mp exch def /Fb exch def Fs } bind def
+/Tz { 100 div /Th exch def Fs } bind def
+/Tm { 6 array astore BM setmatrix concat /LM matrix currentmatrix def 0 0 moveto } bind def
+/Td { LM setmatrix translate /LM matrix currentmatrix def 0 0 moveto } bind def
 /St { 0 1 Tn 1 sub {
     currentpoint 3 -1 roll Ts 1 index 1 getinterval false charpath
     Tw exch get 3 1 roll moveto 0 rmoveto
@@ -43,8 +48,9 @@ currentglobal true setglobal /TR 16 dict def setglobal
   0 Ta { dup type /stringtype eq { length add } { pop } ifelse } forall
   /Tn exch def /Ts Tn string def /Tw Tn array def /Ti 0 def
   0 Ta { dup type /stringtype eq {
-      { Ts Ti 2 index put Wd exch get 1000 div Sc mul Tw Ti 3 -1 roll put /Ti Ti 1 add def } forall
-    } { -1000 div Sc mul Ti 0 eq { add } { Tw Ti 1 sub 2 copy get 4 -1 roll add put } ifelse
+      { dup Mp exch get Ts Ti 3 -1 roll put
+        Wd exch get 1000 div Sc mul Th mul Tw Ti 3 -1 roll put /Ti Ti 1 add def } forall
+    } { -1000 div Sc mul Th mul Ti 0 eq { add } { Tw Ti 1 sub 2 copy get 4 -1 roll add put } ifelse
     } ifelse } forall
   0 rmoveto
   Mode 2 eq { currentpoint Ts Tw xshow moveto St } { Ts Tw xshow } ifelse } bind def
