@@ -1,8 +1,10 @@
 // Which face the Windows font mapper gives for a font name. The mapper
 // answers per device (a printer may have faces of its own), so the font is
 // made as a job makes it and selected into the printer's own context; a
-// printer that this program draws itself (TRACE), or one that gives no
-// context, is asked through the screen's context, and the answer says so.
+// printer that this program draws itself (TRACE, and the PDF, PS and
+// Preview writers, which read their faces in a context of the screen's
+// kind), or one that gives no context, is asked through the screen's
+// context, and the answer says so.
 #include <string>
 
 #include "ini_scan.h"
@@ -30,10 +32,16 @@ TFaceContext ScreenContext(const std::string& why) {
   return context;
 }
 
+bool DrawnByThisProgram(const std::string& driver) {
+  for (const char* own : {"TRACE", "PDF", "PS", "Preview"})
+    if (SameIniName(driver, own)) return true;
+  return false;
+}
+
 TFaceContext AskingContext(const std::string& driver, const std::string& device,
                            const std::string& port) {
   if (driver.empty()) return ScreenContext("there is no printer");
-  if (SameIniName(driver, "TRACE"))
+  if (DrawnByThisProgram(driver))
     return ScreenContext("printer '" + device + "' is drawn by this program");
   TFaceContext context;
   context.Dc = ::CreateDCA(driver.c_str(), device.c_str(), port.c_str(), nullptr);
