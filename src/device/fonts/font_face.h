@@ -61,6 +61,13 @@ struct TFontFace {
 // keeps its columns. Null only when no scalable font is installed at all.
 const TFontFace* FindDocumentFace(const LOGFONTA& font);
 
+// The weight a font description asks for: 0 (FW_DONTCARE) is normal, the
+// rest up to 1000 as it stands.
+int32_t RequestedWeight(int32_t weight);
+// Whether a face of faceWeight must be drawn bolder than it is for a
+// request of weight: bold asked for, and the family had nothing as heavy.
+bool NeedsSyntheticBold(int32_t weight, int faceWeight);
+
 // The glyphs and advances of a code page in a face, built once per face
 // and code page.
 const TFaceGlyphs& FaceGlyphs(const TFontFace& face, const TCodePageTable& codePage);

@@ -22,9 +22,6 @@ namespace tolvane {
 
 namespace {
 
-constexpr int32_t NormalWeight = 400;
-constexpr int32_t BoldThreshold = 600;  // a request from here up wants bold
-
 struct TFaceRequest {
   std::string Name;
   int32_t Weight;
@@ -84,11 +81,6 @@ FT_Library Library() {
     store.LibraryFailed = true;
   }
   return store.Library;
-}
-
-int32_t RequestedWeight(int32_t weight) {
-  if (weight <= 0) return NormalWeight;
-  return std::min(weight, 1000);
 }
 
 // The OS/2 metrics, or what the other tables say when a font has none.
@@ -246,10 +238,6 @@ void FindBlanks(FT_Face face, TFaceGlyphs& glyphs) {
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
 #endif
-
-bool NeedsSyntheticBold(int32_t weight, int faceWeight) {
-  return RequestedWeight(weight) >= BoldThreshold && faceWeight < BoldThreshold;
-}
 
 const TFontFace* FindFontFace(const std::string& faceName, int32_t weight, bool italic,
                               TFaceReader reader) {

@@ -45,10 +45,6 @@ FT_Face FreeTypeFace(const TFontFace& face);
 // glyphs.
 const TFaceGlyphs& FaceGlyphsWithBlanks(const TFontFace& face, const TCodePageTable& codePage);
 
-// Whether a face of faceWeight stands in for a request of weight by
-// thickening its strokes.
-bool NeedsSyntheticBold(int32_t weight, int faceWeight);
-
 // A font made for drawing: its face, glyphs, layout and scaled font.
 struct TFontInstance {
   LOGFONTA Key;

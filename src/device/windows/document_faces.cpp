@@ -22,7 +22,6 @@ namespace tolvane {
 namespace {
 
 constexpr int32_t NormalWeight = 400;
-constexpr int32_t BoldThreshold = 600;  // a request from here up wants bold
 
 struct TFaceRequest {
   std::string Name;
@@ -44,11 +43,6 @@ struct TFaceStore {
 TFaceStore& Store() {
   static TFaceStore store;
   return store;
-}
-
-int32_t RequestedWeight(int32_t weight) {
-  if (weight <= 0) return NormalWeight;
-  return std::min(weight, 1000);
 }
 
 // One name for the bytes of one font file: two requests that the mapper
@@ -94,7 +88,7 @@ const TFontFace* LoadMappedFace(const LOGFONTA& font, int32_t weight, std::strin
   face->Index = mapped.Index;
   bool italic = false;
   ReadStyle(face->Sfnt, face->SfntDirectory, face->Weight, italic);
-  face->SyntheticBold = weight >= BoldThreshold && face->Weight < BoldThreshold;
+  face->SyntheticBold = NeedsSyntheticBold(weight, face->Weight);
   face->SyntheticOblique = font.lfItalic != 0 && !italic;
   Store().Faces.push_back(std::move(face));
   return Store().Faces.back().get();
