@@ -72,6 +72,7 @@ TPdfTextFont* CurrentFont(TPdfCanvas& canvas) {
     font->Font = &PdfFontFor(document.Fonts, *font->Face, made);
     if (made) document.Format->AddFont(document, *font->Font, *font);
     font->Sized = &PdfSizedFontFor(document.Fonts, *font->Font, font->Scale);
+    font->Fonts = &document.Fonts;
   }
   fonts.push_back(std::move(font));
   return canvas.Current = fonts.back().get();

@@ -36,10 +36,9 @@ void BeginPdf(TPdfDocument& document, TPdfSink sink, void* closure) {
   objects->Info = ReserveObject(writer);
 }
 
-// A font is written at the end, as a subset of the glyphs drawn.
-void AddPdfFont(TPdfDocument& document, TPdfFont& font, const TPdfTextFont&) {
-  font.Number = ReserveObject(document.Writer);
-}
+// Fonts are written at the end, each size of a face as a subset of the
+// glyphs it drew.
+void AddPdfFont(TPdfDocument&, TPdfFont&, const TPdfTextFont&) {}
 
 std::string ImageEntries(const TPdfImage& image) {
   std::string entries = "/Type/XObject/Subtype/Image/Width ";

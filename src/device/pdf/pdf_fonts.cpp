@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <set>
 
 #include "device/sfnt/sfnt_embed.h"
 #include "device/sfnt/sfnt_subset.h"
@@ -17,44 +18,54 @@ namespace {
 // Codes of the character map go out in blocks of at most this many, as
 // CMap programs allow.
 constexpr size_t CodesPerBlock = 100;
+// Where a symbolic font's map has code 0: readers look a code up there.
+constexpr uint32_t SymbolicCodes = 0xF000;
 
 // The glyphs of the codes taken, in a subset of the font file whose
-// character map holds just the characters drawn.
-bool CutFont(std::string_view file, const TPdfFont& font, TPdfSubset& subset, std::string& reason) {
-  std::vector<uint32_t> glyphs;
+// character map holds just the characters drawn, or, where characters is
+// null, just the codes (the map of a symbolic font).
+bool CutFont(std::string_view file, int index, const bool (&used)[256],
+             const uint32_t (&glyphs)[256], const char32_t* characters, TPdfSubset& subset,
+             std::string& reason) {
+  std::vector<uint32_t> kept;
   for (int code = 0; code < 256; ++code)
-    if (font.Used[code]) glyphs.push_back(font.Glyphs[code]);
+    if (used[code]) kept.push_back(glyphs[code]);
   TSfntSubset cut;
-  if (!SubsetTrueType(file, font.Index, glyphs, cut, reason)) return false;
+  if (!SubsetTrueType(file, index, kept, cut, reason)) return false;
   for (int code = 0; code < 256; ++code) {
-    if (!font.Used[code]) continue;
-    subset.Glyphs[code] = SubsetGlyph(cut, font.Glyphs[code]);
-    char32_t character = font.Characters[code];
+    if (!used[code]) continue;
+    subset.Glyphs[code] = SubsetGlyph(cut, glyphs[code]);
+    char32_t character = characters ? characters[code] : char32_t(SymbolicCodes + code);
     if (subset.Glyphs[code] != 0 && character < 0xFFFF)
       subset.Map.push_back({uint16_t(character), uint16_t(subset.Glyphs[code])});
   }
   subset.Program = std::move(cut.Program);
-  if (!ReplaceCharacterMap(subset.Program, subset.Map)) {
+  if (!ReplaceCharacterMap(subset.Program, subset.Map, characters ? 1 : 0)) {
     reason = "its subset cannot be read";
     subset.Program.clear();
   }
   return !subset.Program.empty();
 }
 
-}  // namespace
-
 // The file is mapped rather than read: a subset takes a few of its glyphs.
 // A face read from its own tables has it mapped already.
-bool SubsetPdfFont(const TPdfFont& font, TPdfSubset& subset, std::string& reason) {
+bool Subset(const TPdfFont& font, const bool (&used)[256], const uint32_t (&glyphs)[256],
+            const char32_t* characters, TPdfSubset& subset, std::string& reason) {
   bool mappedHere = font.Face->Sfnt.empty();
   std::string_view file = mappedHere ? MapFontFile(font.File) : font.Face->Sfnt;
   if (file.empty()) {
     reason = "the file cannot be read";
     return false;
   }
-  bool made = CutFont(file, font, subset, reason);
+  bool made = CutFont(file, font.Index, used, glyphs, characters, subset, reason);
   if (mappedHere) UnmapFontFile(file);
   return made;
+}
+
+}  // namespace
+
+bool SubsetPdfFont(const TPdfFont& font, TPdfSubset& subset, std::string& reason) {
+  return Subset(font, font.Used, font.Glyphs, font.Characters, subset, reason);
 }
 
 namespace {
@@ -113,11 +124,13 @@ std::string EncodingEntry(const bool (&used)[256], const char32_t (&characters)[
          "]>>";
 }
 
-std::string DescriptorEntries(const TFontFace& face, const std::string& name) {
+// An embedded font is symbolic: its own map sends each code to its glyph,
+// whatever character the code stands for. A font left out is not: its codes
+// name characters through the encoding, for the reader's stand-in face.
+std::string DescriptorEntries(const TFontFace& face, const std::string& name, bool symbolic) {
   double upem = face.Metrics.UnitsPerEm;
   double capHeight = face.CapHeight > 0 ? face.CapHeight : face.Metrics.WinAscent;
-  // Not symbolic: codes name characters through the encoding.
-  int flags = 32 | (face.FixedPitch ? 1 : 0);
+  int flags = (symbolic ? 4 : 32) | (face.FixedPitch ? 1 : 0);
   std::string text = "<</Type/FontDescriptor/FontName/" + name + "/Flags ";
   AppendInteger(text, flags);
   text += "/FontBBox[";
@@ -141,36 +154,37 @@ std::string Reference(int number) {
   return text + " 0 R";
 }
 
-// The face's program and its descriptor, which every size of it shares;
-// the descriptor is the font's own object.
-void WriteFace(TPdfWriter& writer, const TPdfFont& font, std::string& name) {
+// A size of a face is a font of its own, with its own program: the glyphs
+// of its codes, each code mapped to its glyph, so that the two codes of a
+// glyph draw the same glyph in every reader.
+void WriteSizedFont(TPdfWriter& writer, const TPdfSizedFont& sized, std::set<const TPdfFont*>& said) {
+  const TPdfFont& face = *sized.Base;
+  uint32_t glyphs[256] = {};
+  for (int code = 0; code < 256; ++code)
+    if (sized.Used[code]) glyphs[code] = face.Glyphs[sized.BaseCodes[code]];
   TPdfSubset subset;
   std::string reason;
-  bool embedded = SubsetPdfFont(font, subset, reason);
-  if (!embedded) {
-    Diagnose("the font " + font.File + " is not embedded in the PDF: " + reason);
-  }
-  name = PdfFontName(font);
-  if (embedded) name = SubsetTag(font) + "+" + name;
+  bool embedded = Subset(face, sized.Used, glyphs, nullptr, subset, reason);
+  if (!embedded && said.insert(&face).second)
+    Diagnose("the font " + face.File + " is not embedded in the PDF: " + reason);
+  std::string name = PdfFontName(face);
+  if (embedded) name = SubsetTag(sized.Used, glyphs) + "+" + name;
+  int descriptor = ReserveObject(writer), toUnicode = ReserveObject(writer);
   int program = embedded ? ReserveObject(writer) : 0;
-  std::string entries = DescriptorEntries(*font.Face, name);
+  std::string entries = DescriptorEntries(*face.Face, name, embedded);
   if (embedded) entries += "/FontFile2 " + Reference(program);
-  WriteObject(writer, font.Number, entries + ">>");
+  WriteObject(writer, descriptor, entries + ">>");
   if (embedded) {
     std::string length = "/Length1 ";
     AppendInteger(length, int64_t(subset.Program.size()));
     WriteStream(writer, program, length, subset.Program);
   }
-}
-
-// Codes name characters, and the face's own map gives their glyphs.
-void WriteSizedFont(TPdfWriter& writer, const TPdfSizedFont& sized, const std::string& name) {
-  int toUnicode = ReserveObject(writer);
   WriteObject(writer, sized.Number,
               "<</Type/Font/Subtype/TrueType/BaseFont/" + name +
                   WidthEntries(sized.Used, sized.Widths) +
-                  EncodingEntry(sized.Used, sized.Characters) + "/FontDescriptor " +
-                  Reference(sized.Base->Number) + "/ToUnicode " + Reference(toUnicode) + ">>");
+                  (embedded ? "" : EncodingEntry(sized.Used, sized.Characters)) +
+                  "/FontDescriptor " + Reference(descriptor) + "/ToUnicode " +
+                  Reference(toUnicode) + ">>");
   WriteStream(writer, toUnicode, "", ToUnicodeMap(sized.Used, sized.Characters));
 }
 
@@ -237,17 +251,17 @@ std::string PdfFontName(const TPdfFont& font) {
 }
 
 void WritePdfFonts(TPdfWriter& writer, TPdfFonts& fonts) {
-  std::unordered_map<const TPdfFont*, std::string> names;
-  for (const auto& font : fonts.Fonts) WriteFace(writer, *font, names[font.get()]);
+  std::set<const TPdfFont*> said;
   for (auto& sized : fonts.Sized) {
     sized->Number = ReserveObject(writer);
-    WriteSizedFont(writer, *sized, names[sized->Base]);
+    WriteSizedFont(writer, *sized, said);
   }
 }
 
-TPdfSizedFont& PdfSizedFontFor(TPdfFonts& fonts, TPdfFont& base, double scale) {
-  for (auto& sized : fonts.Sized)
-    if (sized->Base == &base && sized->Scale == scale) return *sized;
+TPdfSizedFont& PdfSizedFontFor(TPdfFonts& fonts, TPdfFont& base, double scale, bool fresh) {
+  // The newest font of the size is the one with codes left.
+  for (auto sized = fonts.Sized.rbegin(); !fresh && sized != fonts.Sized.rend(); ++sized)
+    if ((*sized)->Base == &base && (*sized)->Scale == scale) return **sized;
   auto sized = std::make_unique<TPdfSizedFont>();
   sized->Base = &base;
   sized->Scale = scale;
@@ -283,10 +297,10 @@ int PdfSizedCode(TPdfSizedFont& sized, int baseCode, double step) {
   return code;
 }
 
-std::string SubsetTag(const TPdfFont& font) {
+std::string SubsetTag(const bool (&used)[256], const uint32_t (&glyphs)[256]) {
   uint64_t hash = 1469598103934665603ull;
   for (int code = 0; code < 256; ++code)
-    if (font.Used[code]) hash = (hash ^ (uint64_t(font.Glyphs[code]) << 8 | code)) * 1099511628211ull;
+    if (used[code]) hash = (hash ^ (uint64_t(glyphs[code]) << 8 | code)) * 1099511628211ull;
   std::string tag;
   for (int i = 0; i < 6; ++i, hash /= 26) tag += char('A' + hash % 26);
   return tag;

@@ -1,10 +1,10 @@
-// The fonts of a PDF document: each face drawn with becomes one TrueType
-// font of one-byte codes, one code for each glyph and character, so that text extracts as the
-// characters that were printed even where two of them share a glyph. A
-// context draws in one code page, so its 256 bytes never need more codes
-// than a font has. At the document's end every face is embedded as a subset
-// of the glyphs used, with their widths and the map from codes back to
-// characters.
+// The fonts of a document: each face drawn with has one code for each
+// glyph and character, so that text extracts as the characters that were
+// printed even where two of them share a glyph. A context draws in one code
+// page, so its 256 bytes never need more codes than a face has. Each size of
+// a face is a TrueType font of one-byte codes of its own; at the end of a
+// PDF each is embedded as a subset of the glyphs it drew, with their widths
+// and the map from codes back to characters.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +23,6 @@ struct TPdfFont {
   std::string File;  // the face's file and its index in it
   int Index = 0;
   const TFontFace* Face = nullptr;  // the first face of the file drawn with
-  int Number = 0;  // the descriptor's object (PDF), written at the end
   int Name = 0;    // its name in PostScript is /F<Name>
   // By code: whether it is taken, the glyph, the character it stands for,
   // its advance in thousandths of an em. A character of the Windows ANSI
@@ -40,8 +39,8 @@ struct TPdfFont {
 // A face at one size as the content draws it: its own codes, each glyph
 // under up to two of them whose widths are the steps in device pixels that
 // the glyph is seen followed by (a pitch cut to whole pixels gives two), so
-// that the content needs no number between glyphs. The face's program and
-// descriptor are shared with every other size of it.
+// that the content needs no number between glyphs. When its 256 codes are
+// taken, the size goes on in another font.
 struct TPdfSizedFont {
   TPdfFont* Base = nullptr;
   double Scale = 0;  // pixels per em along the text
@@ -64,8 +63,10 @@ struct TPdfFonts {
   std::vector<std::unique_ptr<TPdfSizedFont>> Sized;
 };
 
-// The document's font of base drawn scale pixels to the em.
-TPdfSizedFont& PdfSizedFontFor(TPdfFonts& fonts, TPdfFont& base, double scale);
+// The document's font of base drawn scale pixels to the em; a new one
+// when fresh (the one before has no code left).
+TPdfSizedFont& PdfSizedFontFor(TPdfFonts& fonts, TPdfFont& base, double scale,
+                               bool fresh = false);
 
 // The code of sized that draws base's code baseCode (glyph and character)
 // with a step of step pixels; -1 when no code is left.
@@ -103,8 +104,8 @@ bool SubsetPdfFont(const TPdfFont& font, TPdfSubset& subset, std::string& reason
 // The face's PostScript name, kept to what a name may hold unescaped.
 std::string PdfFontName(const TPdfFont& font);
 
-// The six-letter tag of a subset's name, made from the glyphs it holds.
-std::string SubsetTag(const TPdfFont& font);
+// The six-letter tag of a subset's name, made from its codes and glyphs.
+std::string SubsetTag(const bool (&used)[256], const uint32_t (&glyphs)[256]);
 
 // The map from codes back to characters, as a CMap program.
 std::string ToUnicodeMap(const bool (&used)[256], const char32_t (&characters)[256]);

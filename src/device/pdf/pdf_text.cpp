@@ -17,10 +17,9 @@ constexpr double SameBaseline = 1e-6;
 // brings it back, in pixels: well inside what anyone can see or measure.
 constexpr double PenSlack = 0.01;
 // A glyph takes a second code only while this many of the font's codes
-// are left for glyphs not drawn yet. Ghostscript draws a second code of a
-// TrueType font by the code, not by its character's name, so for now no
-// glyph takes one: each keeps the first step it is seen with.
-constexpr int CodesKeptForNewGlyphs = 256;
+// are left for glyphs not drawn yet; when the codes run out all the same,
+// the size goes on in a new font.
+constexpr int CodesKeptForNewGlyphs = 32;
 
 // How far a glyph's ink may lie from its origin: one and a half ems along
 // the longer of the font's axes is more than any outline of a text face
@@ -48,9 +47,10 @@ double AppendPrecise(std::string& content, double value) {
 
 void AppendCode(std::string& content, int code) {
   // A literal string takes any byte but the three that end or escape it
-  // and the carriage return, which a reader would read as a line end.
+  // and the line ends, which a reader may read as another line end.
   if (code == '(' || code == ')' || code == '\\') content += '\\';
   if (code == '\r') return void(content += "\\r");
+  if (code == '\n') return void(content += "\\n");
   content += char(code);
 }
 
@@ -121,11 +121,7 @@ int StepCode(TPdfTextFont& font, unsigned char byte, double wanted, double& step
     return codes[nearest] - 1;
   }
   int free = codes[0] ? 1 : 0;
-  // Readers find a second code's glyph by its character's name, which
-  // every reader knows for the printable ASCII characters.
-  char32_t character = font.CodePage->Character[byte];
-  bool named = character >= 0x20 && character < 0x7F;
-  bool spare = !codes[1] && (free == 0 || (named && sized.Count < 256 - CodesKeptForNewGlyphs));
+  bool spare = !codes[1] && (free == 0 || sized.Count < 256 - CodesKeptForNewGlyphs);
   bool fits = std::fabs(wanted - font.Advance[byte]) <= 1 + PenSlack;
   if (spare && (fits || free == 0)) {
     double made = fits ? wanted : font.Advance[byte];
@@ -140,6 +136,11 @@ int StepCode(TPdfTextFont& font, unsigned char byte, double wanted, double& step
   if (nearest < 0) return -1;
   step = steps[nearest];
   return codes[nearest] - 1;
+}
+
+void CloseArray(std::string& content, TPdfText& text) {
+  content += text.InString ? ")]TJ" : "]TJ";
+  text.InString = false;
 }
 
 // Writes the waiting glyph: a number first where the pen strays from its
@@ -160,16 +161,21 @@ void WriteWaiting(std::string& content, TPdfText& text, bool haveNext, double ne
   double wanted = haveNext ? nextAlong - text.Pen : font.Advance[byte];
   double step = 0;
   int code = StepCode(font, byte, wanted, step);
-  if (code < 0) return;
+  if (code < 0) {
+    // Every code of the size is taken: the line goes on in a new font of
+    // it, whose first code is this glyph's.
+    font.Sized = &PdfSizedFontFor(*font.Fonts, *font.Font, font.Scale, true);
+    font.Selection.clear();
+    CloseArray(content, text);
+    SetTextState(content, text, font);
+    content += '[';
+    code = StepCode(font, byte, wanted, step);
+    if (code < 0) return;
+  }
   if (!text.InString) content += '(';
   text.InString = true;
   AppendCode(content, code);
   text.Pen += step;
-}
-
-void CloseArray(std::string& content, TPdfText& text) {
-  content += text.InString ? ")]TJ" : "]TJ";
-  text.InString = false;
 }
 
 void FinishLine(std::string& content, TPdfText& text) {

@@ -24,6 +24,7 @@ struct TPdfTextFont {
   TFontLayout Layout{};
   TPdfFont* Font = nullptr;
   TPdfSizedFont* Sized = nullptr;  // the face at this size; set before drawing
+  TPdfFonts* Fonts = nullptr;      // the document's, where a new size is made
   int16_t BaseCodes[256] = {};  // by byte, the face's code plus 1; 0 until first drawn
   double Reach = 0;          // how far ink may lie from a glyph's origin, in pixels
   double Scale = 0;          // pixels per em along the text

@@ -121,7 +121,7 @@ std::string Type42Resource(const TPdfFont& font, std::string& name) {
     name.clear();
     return StandIn(font);
   }
-  name = SubsetTag(font) + "+" + name;
+  name = SubsetTag(font.Used, font.Glyphs) + "+" + name;
   return FontHead(font, name) + EncodingAndGlyphs(font, subset) + FontStrings(subset.Program) +
          Registration(font) + "%%EndResource\n";
 }

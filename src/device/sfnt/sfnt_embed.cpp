@@ -13,12 +13,12 @@ constexpr size_t RecordSize = 16;
 
 // Format 4, one segment for each character (a report draws a few dozen),
 // and the closing segment that every such map ends with.
-std::string UnicodeMap(const std::vector<TCharacterGlyph>& pairs) {
+std::string CharacterMap(const std::vector<TCharacterGlyph>& pairs, uint16_t encoding) {
   uint32_t segments = uint32_t(pairs.size()) + 1, power = 1, log = 0;
   while (power * 2 <= segments) power *= 2, ++log;
   std::string table;
   SfntPut16(table, 0), SfntPut16(table, 1);                    // version, one map
-  SfntPut16(table, 3), SfntPut16(table, 1), SfntPut32(table, 12);  // Windows Unicode, at 12
+  SfntPut16(table, 3), SfntPut16(table, encoding), SfntPut32(table, 12);  // Windows, at 12
   SfntPut16(table, 4);                                     // format
   SfntPut16(table, 16 + 8 * segments);                     // length
   SfntPut16(table, 0);                                     // language
@@ -81,7 +81,7 @@ std::vector<size_t> FontPieces(const std::string& font, size_t limit) {
   return pieces;
 }
 
-bool ReplaceCharacterMap(std::string& font, std::vector<TCharacterGlyph> pairs) {
+bool ReplaceCharacterMap(std::string& font, std::vector<TCharacterGlyph> pairs, uint16_t encoding) {
   std::vector<TSfntTable> tables;
   if (!ReadSfntTables(font, tables)) return false;
   std::stable_sort(pairs.begin(), pairs.end(), [](const TCharacterGlyph& a, const TCharacterGlyph& b) {
@@ -95,7 +95,7 @@ bool ReplaceCharacterMap(std::string& font, std::vector<TCharacterGlyph> pairs) 
   // 0xFFFF is the closing segment's own.
   std::erase_if(pairs, [](const TCharacterGlyph& pair) { return pair.Character == 0xFFFF; });
   std::erase_if(tables, [](const TSfntTable& table) { return table.Tag == "cmap"; });
-  tables.push_back({"cmap", UnicodeMap(pairs)});
+  tables.push_back({"cmap", CharacterMap(pairs, encoding)});
   font = WriteSfntTables(SfntRead32(font, 0), tables);
   return true;
 }
