@@ -40,18 +40,21 @@ struct TTextScene {
     Text.Layout.AdvanceX = 93 / 2048.0;
     SetPdfTextGeometry(Text);
     Text.Sized = &PdfSizedFontFor(Fonts, *Font, Text.Scale);
+    Text.Fonts = &Fonts;
   }
 };
 
 struct TPlaced {
   double X, Y;
+  uint32_t Glyph = 0;  // as read back: the face's glyph of the code
 };
 
 // Reads the lines back as a viewer would: each line's origin from its text
 // matrix or its move, then the pen moved by every code's width and every
-// number in the arrays. Returns the glyphs of each line.
-std::vector<std::vector<TPlaced>> ReadRuns(const std::string& content,
-                                           const TPdfSizedFont& sized) {
+// number in the arrays, in the font that /S<n> selects. Returns the glyphs
+// of each line.
+std::vector<std::vector<TPlaced>> ReadRuns(const std::string& content, const TPdfFonts& fonts) {
+  const TPdfSizedFont* sized = fonts.Sized[0].get();
   std::vector<std::vector<TPlaced>> runs;
   std::vector<double> numbers;
   double lineX = 0, lineY = 0, pen = 0;
@@ -60,13 +63,19 @@ std::vector<std::vector<TPlaced>> ReadRuns(const std::string& content,
     char ch = content[at];
     if (ch == '(') {
       for (++at; content[at] != ')'; ++at) {
-        if (content[at] == '\\') ++at;
-        auto code = static_cast<unsigned char>(content[at] == 'r' && content[at - 1] == '\\'
-                                                   ? '\r' : content[at]);
-        runs.back().push_back({lineX + pen, lineY});
-        pen += sized.Widths[code] * 93 / 1000.0;
+        bool escaped = content[at] == '\\';
+        at += escaped;
+        auto code = static_cast<unsigned char>(content[at]);
+        if (escaped && code == 'r') code = '\r';
+        if (escaped && code == 'n') code = '\n';
+        runs.back().push_back({lineX + pen, lineY, sized->Base->Glyphs[sized->BaseCodes[code]]});
+        pen += sized->Widths[code] * 93 / 1000.0;
       }
       ++at;
+    } else if (ch == '/') {
+      size_t used = 0;
+      sized = fonts.Sized.at(std::stoul(content.substr(at + 2), &used) - 1).get();
+      at += 2 + used;
     } else if (ch == '-' || ch == '.' || std::isdigit(static_cast<unsigned char>(ch))) {
       size_t used = 0;
       double number = std::stod(content.substr(at), &used);
@@ -114,7 +123,7 @@ TEST(PdfText, GlyphsLandOnTheirPixelsInRunsOfALine) {
     for (const TPlaced& glyph : c.glyphs)
       AddPdfGlyph(content, text, scene.Text, 'A', glyph.X, glyph.Y, 12000, 1000);
     EndPdfText(content, text);
-    std::vector<std::vector<TPlaced>> runs = ReadRuns(content, *scene.Text.Sized);
+    std::vector<std::vector<TPlaced>> runs = ReadRuns(content, scene.Fonts);
     EXPECT_EQ(runs.size(), c.runs) << content;
     EXPECT_LE(std::count(content.begin(), content.end(), 'J'), c.numbers + c.runs) << content;
     std::vector<TPlaced> placed;
@@ -128,6 +137,28 @@ TEST(PdfText, GlyphsLandOnTheirPixelsInRunsOfALine) {
       EXPECT_EQ(placed[next].Y, glyph.Y);
       ++next;
     }
+  }
+}
+
+// A hundred and one bytes seen at both their steps, then every byte of the code
+// page, take more than a font's 256 codes: the line goes on in a second
+// font of the size, and every glyph still lands on its pixel under its own
+// glyph.
+TEST(PdfText, ALineThatTakesEveryCodeGoesOnInANewFont) {
+  TTextScene scene;
+  TPdfText text;
+  std::string content;
+  auto byte = [](int i) { return uint8_t(i < 404 ? i % 101 : i - 404); };
+  for (int i = 0; i < 1024; ++i)
+    AddPdfGlyph(content, text, scene.Text, byte(i), std::trunc(i * 55.8), 500, 1e6, 1000);
+  EndPdfText(content, text);
+  ASSERT_GE(scene.Fonts.Sized.size(), 2u);
+  std::vector<std::vector<TPlaced>> runs = ReadRuns(content, scene.Fonts);
+  ASSERT_EQ(runs.size(), 1u);
+  ASSERT_EQ(runs[0].size(), 1024u);
+  for (int i = 0; i < 1024; ++i) {
+    EXPECT_NEAR(runs[0][i].X, std::trunc(i * 55.8), 0.0101) << "glyph " << i;
+    EXPECT_EQ(runs[0][i].Glyph, uint32_t(byte(i)) + 3) << "glyph " << i;
   }
 }
 
