@@ -93,13 +93,15 @@ void FinishPdfDocument(TPdfDocument& document) {
   AppendInteger(tree, int64_t(objects.Pages.size()));
   tree += "/Kids[";
   for (int page : objects.Pages) tree += Reference(page) + ' ';
-  WriteObject(writer, objects.PageTree, tree + "]>>");
-  WriteObject(writer, objects.Catalog,
+  // The page tree, the catalog and the document's name stay readable in the
+  // file's bytes, for programs that look there for the page count or title.
+  WriteLooseObject(writer, objects.PageTree, tree + "]>>");
+  WriteLooseObject(writer, objects.Catalog,
               "<</Type/Catalog/Pages " + Reference(objects.PageTree) + ">>");
   std::string info = "<</Title";
   AppendLiteral(info, document.Name);
   info += "/Creator(Tolvane " TOLVANE_VERSION ")/Producer(Tolvane " TOLVANE_VERSION ")>>";
-  WriteObject(writer, objects.Info, info);
+  WriteLooseObject(writer, objects.Info, info);
   FinishPdf(writer, objects.Catalog, objects.Info);
 }
 

@@ -13,10 +13,18 @@ namespace {
 constexpr size_t SmallestCompressed = 64;
 // Pending bytes go out in chunks of about this size.
 constexpr size_t FlushSize = 64 * 1024;
+// Objects packed into one object stream, at most.
+constexpr size_t ObjectsPerStream = 200;
+// Bytes of an offset in the cross-reference stream: files up to a terabyte.
+constexpr int OffsetBytes = 5;
+
+TPdfPlace& PlaceOf(TPdfWriter& writer, int number) {
+  if (size_t(number) >= writer.Offsets.size()) writer.Offsets.resize(size_t(number) + 1);
+  return writer.Offsets[size_t(number)];
+}
 
 void BeginObject(TPdfWriter& writer, int number) {
-  if (size_t(number) >= writer.Offsets.size()) writer.Offsets.resize(size_t(number) + 1, 0);
-  writer.Offsets[size_t(number)] = writer.Written + writer.Pending.size();
+  PlaceOf(writer, number) = TPdfPlace{writer.Written + writer.Pending.size(), 0, 0};
   std::string head;
   AppendInteger(head, number);
   head += " 0 obj\n";
@@ -40,7 +48,7 @@ void StartWriter(TPdfWriter& writer, TPdfSink sink, void* closure) {
   ReleasePdf(writer);
   writer.Sink = sink;
   writer.Closure = closure;
-  writer.Offsets.assign(1, 0);
+  writer.Offsets.assign(1, TPdfPlace{});
 }
 
 void StartPdf(TPdfWriter& writer, TPdfSink sink, void* closure) {
@@ -48,6 +56,7 @@ void StartPdf(TPdfWriter& writer, TPdfSink sink, void* closure) {
   // The second line's bytes above 127 tell a transfer program that the file
   // is binary.
   WriteBytes(writer, "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n");
+  writer.Packs = true;
 }
 
 void ReleasePdf(TPdfWriter& writer) {
@@ -56,14 +65,54 @@ void ReleasePdf(TPdfWriter& writer) {
 }
 
 int ReserveObject(TPdfWriter& writer) {
-  writer.Offsets.push_back(0);
+  writer.Offsets.push_back(TPdfPlace{});
   return static_cast<int>(writer.Offsets.size() - 1);
 }
 
-void WriteObject(TPdfWriter& writer, int number, std::string_view value) {
+void WriteLooseObject(TPdfWriter& writer, int number, std::string_view value) {
   BeginObject(writer, number);
   WriteBytes(writer, value);
   WriteBytes(writer, "\nendobj\n");
+}
+
+namespace {
+
+// The objects waiting become one object stream: their numbers and offsets,
+// then the objects themselves.
+void PackObjects(TPdfWriter& writer) {
+  if (writer.PackedObjects.empty()) return;
+  int stream = ReserveObject(writer);
+  for (size_t i = 0; i < writer.PackedObjects.size(); ++i)
+    writer.Offsets[size_t(writer.PackedObjects[i])] = TPdfPlace{0, stream, int(i)};
+  std::string entries = "/Type/ObjStm/N ";
+  AppendInteger(entries, int64_t(writer.PackedObjects.size()));
+  entries += "/First ";
+  AppendInteger(entries, int64_t(writer.PackedNumbers.size()));
+  writer.PackedNumbers += writer.Packing;
+  writer.Packing.clear();
+  writer.PackedObjects.clear();
+  std::string data = std::move(writer.PackedNumbers);
+  writer.PackedNumbers.clear();
+  WriteStream(writer, stream, entries, data);
+}
+
+void PutBigEndian(std::string& row, uint64_t value, int bytes) {
+  for (int i = bytes - 1; i >= 0; --i) row += char(value >> (8 * i) & 0xFF);
+}
+
+}  // namespace
+
+void WriteObject(TPdfWriter& writer, int number, std::string_view value) {
+  if (!writer.Packs) return WriteLooseObject(writer, number, value);
+  PlaceOf(writer, number) = TPdfPlace{0, -1, 0};  // written, its stream to come
+  AppendInteger(writer.PackedNumbers, number);
+  writer.PackedNumbers += ' ';
+  AppendInteger(writer.PackedNumbers, int64_t(writer.Packing.size()));
+  writer.PackedNumbers += ' ';
+  writer.Packing.append(value);
+  writer.Packing += '\n';
+  writer.PackedObjects.push_back(number);
+  if (writer.PackedObjects.size() >= ObjectsPerStream) PackObjects(writer);
 }
 
 void WriteStream(TPdfWriter& writer, int number, std::string_view entries, std::string_view data) {
@@ -94,28 +143,39 @@ bool FlushPdf(TPdfWriter& writer) {
   return !writer.Failed;
 }
 
+// Each object's row: type 1 at an offset of the file, type 2 in an object
+// stream, type 0 for the free object 0.
 bool FinishPdf(TPdfWriter& writer, int root, int info) {
-  uint64_t start = writer.Written + writer.Pending.size();
-  std::string table = "xref\n0 ";
-  AppendInteger(table, int64_t(writer.Offsets.size()));
-  table += "\n0000000000 65535 f \n";
-  WriteBytes(writer, table);
-  char entry[21];
-  for (size_t number = 1; number < writer.Offsets.size(); ++number) {
-    std::snprintf(entry, sizeof entry, "%010llu 00000 n \n",
-                  static_cast<unsigned long long>(writer.Offsets[number]));
-    WriteBytes(writer, std::string_view(entry, 20));
+  PackObjects(writer);
+  int self = ReserveObject(writer);
+  writer.Offsets[size_t(self)].Offset = writer.Written + writer.Pending.size();
+  std::string rows;
+  for (size_t number = 0; number < writer.Offsets.size(); ++number) {
+    const TPdfPlace& place = writer.Offsets[number];
+    rows += char(number == 0 ? 0 : place.Stream > 0 ? 2 : 1);
+    if (place.Stream > 0) {
+      PutBigEndian(rows, uint64_t(place.Stream), OffsetBytes);
+      PutBigEndian(rows, uint64_t(place.Index), 2);
+    } else {
+      PutBigEndian(rows, number == 0 ? 0 : place.Offset, OffsetBytes);
+      PutBigEndian(rows, number == 0 ? 0xFFFF : 0, 2);
+    }
   }
-  std::string trailer = "trailer\n<</Size ";
-  AppendInteger(trailer, int64_t(writer.Offsets.size()));
-  trailer += "/Root ";
-  AppendInteger(trailer, root);
-  trailer += " 0 R/Info ";
-  AppendInteger(trailer, info);
-  trailer += " 0 R>>\nstartxref\n";
-  AppendInteger(trailer, int64_t(start));
-  trailer += "\n%%EOF\n";
-  WriteBytes(writer, trailer);
+  std::string entries = "/Type/XRef/Size ";
+  AppendInteger(entries, int64_t(writer.Offsets.size()));
+  entries += "/W[1 ";
+  AppendInteger(entries, OffsetBytes);
+  entries += " 2]/Root ";
+  AppendInteger(entries, root);
+  entries += " 0 R/Info ";
+  AppendInteger(entries, info);
+  entries += " 0 R";
+  uint64_t start = writer.Offsets[size_t(self)].Offset;
+  WriteStream(writer, self, entries, rows);
+  std::string end = "startxref\n";
+  AppendInteger(end, int64_t(start));
+  end += "\n%%EOF\n";
+  WriteBytes(writer, end);
   return FlushPdf(writer);
 }
 

@@ -1,7 +1,10 @@
 // The objects of a PDF file, written one after the other as a document
 // grows: numbered objects, compressed streams (compression.h), and the
-// cross-reference table that ends the file. The bytes go to a sink as they
-// are made, so a long document holds no more than its current page.
+// cross-reference stream that ends the file. Objects that are not streams
+// are packed a few hundred at a time into compressed object streams, where
+// a page's dictionary costs a few bytes rather than a hundred. The bytes go
+// to a sink as they are made, so a long document holds no more than its
+// current page and the objects waiting to be packed.
 #pragma once
 
 #include <cstddef>
@@ -17,12 +20,24 @@ namespace tolvane {
 // Where the bytes of a file go; false when they could not be written.
 typedef bool (*TPdfSink)(void* closure, const void* data, size_t size);
 
+// Where an object is: at an offset of the file, or the index-th object of
+// an object stream.
+struct TPdfPlace {
+  uint64_t Offset = 0;  // 0: not written yet
+  int Stream = 0;       // the object stream's number; 0: none
+  int Index = 0;
+};
+
 struct TPdfWriter {
   TPdfSink Sink = nullptr;
   void* Closure = nullptr;
   uint64_t Written = 0;            // bytes handed to the sink so far
   std::string Pending;             // bytes not yet handed to it
-  std::vector<uint64_t> Offsets;   // of each object by number; 0: not written yet
+  std::vector<TPdfPlace> Offsets;  // of each object by number
+  bool Packs = false;              // objects go into object streams
+  std::string Packing;             // the objects waiting to be packed
+  std::string PackedNumbers;       // their numbers and offsets in Packing
+  std::vector<int> PackedObjects;  // their numbers
   bool Failed = false;             // the sink refused bytes
   TCompressor* Compressor = nullptr;
   std::string Packed;              // a compressed stream on its way out
@@ -42,15 +57,20 @@ void ReleasePdf(TPdfWriter& writer);
 
 // A number for an object written later.
 int ReserveObject(TPdfWriter& writer);
-// "N 0 obj" with the text of a dictionary or any other value.
+// An object of a dictionary or any other value: packed into an object
+// stream in a PDF, "N 0 obj" in the file otherwise.
 void WriteObject(TPdfWriter& writer, int number, std::string_view value);
+// "N 0 obj" in the file itself, where a program that reads the bytes finds
+// it (the page tree's page count, the catalog).
+void WriteLooseObject(TPdfWriter& writer, int number, std::string_view value);
 // A stream object: extra entries of its dictionary (besides /Length and
 // /Filter), and its data, compressed unless it is tiny.
 void WriteStream(TPdfWriter& writer, int number, std::string_view entries, std::string_view data);
 // Hands what is pending to the sink; false once the sink has refused bytes.
 bool FlushPdf(TPdfWriter& writer);
-// The cross-reference table and the trailer; every reserved object must
-// have been written. False when the sink refused bytes.
+// The objects still waiting, the cross-reference stream and the file's
+// end; every reserved object must have been written. False when the sink
+// refused bytes.
 bool FinishPdf(TPdfWriter& writer, int root, int info);
 
 // Numbers as content streams want them: integers without a point, others
