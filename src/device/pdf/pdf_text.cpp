@@ -13,6 +13,10 @@ namespace {
 // How far a glyph may stand off its line's baseline and still join the
 // line, in pixels.
 constexpr double SameBaseline = 1e-6;
+// How far off its line's baseline a run of another font may sit and go on
+// with a rise, in ems of that font: more than any two faces' ascents differ,
+// less than half a line.
+constexpr double RiseReach = 0.25;
 // How far a viewer's pen may stray from a glyph's pixel before a number
 // brings it back, in pixels: well inside what anyone can see or measure.
 constexpr double PenSlack = 0.01;
@@ -93,6 +97,15 @@ void SetTextState(std::string& content, TPdfText& text, TPdfTextFont& font) {
     }
     text.StateBold = font.BoldWidth;
   }
+}
+
+void SetRise(std::string& content, TPdfText& text, double rise, double across) {
+  text.Rise = rise, text.RiseAcross = across;
+  if (text.StateRise == rise) return;
+  content += ' ';
+  AppendNumber(content, rise);
+  content += " Ts";
+  text.StateRise = rise;
 }
 
 // The face's code for byte; -1 when the face has none left.
@@ -219,6 +232,7 @@ void StartLine(std::string& content, TPdfText& text, TPdfTextFont& font, double 
                double y) {
   PlaceLine(content, text, font, x, y);
   SetTextState(content, text, font);
+  SetRise(content, text, 0, 0);
   content += '[';
   text.InLine = true;
   text.RunFont = &font;
@@ -227,13 +241,24 @@ void StartLine(std::string& content, TPdfText& text, TPdfTextFont& font, double 
 }
 
 // Where a glyph at x, y lies on the open line: pixels along it from the
-// line's origin; false when it is not on the line's baseline or not ahead
-// of the glyph before it.
+// line's origin, and the rise that puts it on its baseline (a rise moves
+// the run of another font, whose baseline may lie a little off the line's);
+// false when it is not on the line or not ahead of the glyph before it.
 bool AlongLine(const TPdfText& text, const TPdfTextFont& font, double x, double y,
-               double& along) {
+               double& along, double& rise, double& riseAcross) {
   if (!text.InLine || !SameMatrix(text.Matrix, font.Matrix)) return false;
   double dx = x - text.BaseX, dy = y - text.BaseY;
-  if (std::fabs(dx * -font.UnitY + dy * font.UnitX) > SameBaseline) return false;
+  double across = dx * -font.UnitY + dy * font.UnitX;
+  rise = text.Rise, riseAcross = text.RiseAcross;
+  if (std::fabs(across - text.RiseAcross) > SameBaseline) {
+    if (&font == text.RunFont || font.RiseAcross == 0 ||
+        std::fabs(across) > RiseReach * font.Vertical)
+      return false;
+    // What a reader reads back of the rise must put the glyph on its pixel.
+    double units = std::round(across / font.RiseAcross * 10000.0) / 10000.0;
+    if (std::fabs(units * font.RiseAcross - across) > SameBaseline) return false;
+    rise = units, riseAcross = across;
+  }
   along = (x - text.LineX) * font.UnitX + (y - text.LineY) * font.UnitY;
   return along > text.WaitingAlong;
 }
@@ -265,6 +290,11 @@ void SetPdfTextGeometry(TPdfTextFont& font) {
   double matrix[4] = {m.XX / font.Scale, m.YX / font.Scale, -m.XY / font.Vertical,
                       -m.YY / font.Vertical};
   std::copy(matrix, matrix + 4, font.Matrix);
+  // A rise moves the glyphs along the matrix's second row; where that row
+  // leans along the line, no run takes a rise.
+  double up[2] = {matrix[2], matrix[3]};
+  bool square = std::fabs(up[0] * font.UnitX + up[1] * font.UnitY) < 1e-12;
+  font.RiseAcross = square ? up[1] * font.UnitX - up[0] * font.UnitY : 0;
   double pitch = std::hypot(font.Layout.AdvanceX, font.Layout.AdvanceY);
   for (int byte = 0; byte < 256; ++byte) font.Advance[byte] = font.Glyphs->Advance[byte] * pitch;
   font.Reach = FontReach(font.Layout);
@@ -275,13 +305,14 @@ void AddPdfGlyph(std::string& content, TPdfText& text, TPdfTextFont& font, unsig
   double reach = font.Reach;
   if (x < -reach || y < -reach || x > width + reach || y > height + reach) return;
   if (BaseCode(font, byte) < 0) return;
-  double along = 0;
-  if (AlongLine(text, font, x, y, along)) {
+  double along = 0, rise = 0, riseAcross = 0;
+  if (AlongLine(text, font, x, y, along, rise, riseAcross)) {
     WriteWaiting(content, text, true, along);
-    if (text.RunFont != &font) {
+    if (text.RunFont != &font || text.Rise != rise) {
       // The pen goes on in the other font: only its state changes.
       CloseArray(content, text);
       SetTextState(content, text, font);
+      SetRise(content, text, rise, riseAcross);
       content += '[';
       text.RunFont = &font;
     }

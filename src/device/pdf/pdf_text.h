@@ -30,6 +30,7 @@ struct TPdfTextFont {
   double Scale = 0;          // pixels per em along the text
   double Vertical = 0;       // pixels per em across it
   double UnitX = 1, UnitY = 0;  // the direction of the text
+  double RiseAcross = 0;  // pixels across the line a rise of 1 moves; 0: it moves along too
   // The text matrix of a line: a pixel along the text, a pixel up its
   // glyphs; the size goes to Tf and the width to Tz.
   double Matrix[4] = {1, 0, 0, -1};
@@ -56,6 +57,9 @@ struct TPdfText {
   double Matrix[4] = {};  // the line's text matrix as written
   double LineX = 0, LineY = 0;  // the line's origin as a viewer has it, in pixels
   double BaseX = 0, BaseY = 0;  // the line's first glyph origin
+  // A run that sits off the line's baseline (a bold face whose ascent
+  // differs) goes on with a rise: as written, and its pixels across the line.
+  double Rise = 0, RiseAcross = 0;
   double Pen = 0;  // where the next glyph lands, in pixels along the line
   // The glyph waiting for the next one to tell its step.
   bool Waiting = false;
@@ -65,6 +69,7 @@ struct TPdfText {
   // The text state of the page as set so far.
   int StateFont = 0;
   double StateSize = -1, StateWidth = -1, StateBold = -1;  // Tf, pixels per em along, w
+  double StateRise = 0;                                    // Ts
 };
 
 // The glyph of byte in font with its origin at x, y (device pixels) joins

@@ -40,20 +40,25 @@ currentglobal true setglobal /TR 16 dict def setglobal
 /Tz { 100 div /Th exch def Fs } bind def
 /Tm { 6 array astore BM setmatrix concat /LM matrix currentmatrix def 0 0 moveto } bind def
 /Td { LM setmatrix translate /LM matrix currentmatrix def 0 0 moveto } bind def
+/Rs 0 def
+/Ts { /Rs exch def } bind def
 /St { 0 1 Tn 1 sub {
-    currentpoint 3 -1 roll Ts 1 index 1 getinterval false charpath
+    currentpoint 3 -1 roll Tq 1 index 1 getinterval false charpath
     Tw exch get 3 1 roll moveto 0 rmoveto
   } for BM setmatrix stroke } bind def
 /TJ { /Ta exch def
   0 Ta { dup type /stringtype eq { length add } { pop } ifelse } forall
-  /Tn exch def /Ts Tn string def /Tw Tn array def /Ti 0 def
+  /Tn exch def /Tq Tn string def /Tw Tn array def /Ti 0 def
   0 Ta { dup type /stringtype eq {
-      { dup Mp exch get Ts Ti 3 -1 roll put
+      { dup Mp exch get Tq Ti 3 -1 roll put
         Wd exch get 1000 div Sc mul Th mul Tw Ti 3 -1 roll put /Ti Ti 1 add def } forall
     } { -1000 div Sc mul Th mul Ti 0 eq { add } { Tw Ti 1 sub 2 copy get 4 -1 roll add put } ifelse
     } ifelse } forall
-  0 rmoveto
-  Mode 2 eq { currentpoint Ts Tw xshow moveto St } { Ts Tw xshow } ifelse } bind def
+  0 rmoveto 0 Rs rmoveto
+  Mode 2 eq {
+    currentpoint Tq Tw xshow currentpoint 4 2 roll moveto gsave St grestore moveto
+  } { Tq Tw xshow } ifelse
+  0 Rs neg rmoveto } bind def
 /Do { TR exch get /Im exch def /Ix 0 def /DeviceRGB setcolorspace
   << /ImageType 1 /Width Im 0 get /Height Im 1 get /BitsPerComponent 8 /Decode [0 1 0 1 0 1]
      /ImageMatrix [Im 0 get 0 0 Im 1 get neg 0 Im 1 get]
