@@ -6,18 +6,14 @@
 
 namespace tolvane {
 
-namespace {
-
-constexpr int CompressionLevel = 1;  // libdeflate's fastest
-
-}  // namespace
-
 struct TCompressor {
   libdeflate_compressor* Deflate;
 };
 
-TCompressor* MakeCompressor() {
-  libdeflate_compressor* deflate = libdeflate_alloc_compressor(CompressionLevel);
+TCompressor* MakeCompressor(TCompression level) {
+  // libdeflate's fastest level and its default.
+  libdeflate_compressor* deflate =
+      libdeflate_alloc_compressor(level == TCompression::Fastest ? 1 : 6);
   return deflate ? new TCompressor{deflate} : nullptr;
 }
 

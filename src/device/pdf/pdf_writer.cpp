@@ -39,7 +39,7 @@ void WriteBytes(TPdfWriter& writer, std::string_view bytes) {
 }
 
 std::string_view Deflate(TPdfWriter& writer, std::string_view data) {
-  if (!writer.Compressor) writer.Compressor = MakeCompressor();
+  if (!writer.Compressor) writer.Compressor = MakeCompressor(writer.Compression);
   if (!writer.Compressor || !Compress(writer.Compressor, data, writer.Packed)) return {};
   return writer.Packed;
 }
@@ -57,6 +57,9 @@ void StartPdf(TPdfWriter& writer, TPdfSink sink, void* closure) {
   // is binary.
   WriteBytes(writer, "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n");
   writer.Packs = true;
+  // A PDF is kept (an archive of invoices) more often than a PostScript
+  // file, which goes to a printer and is gone.
+  writer.Compression = TCompression::Smaller;
 }
 
 void ReleasePdf(TPdfWriter& writer) {

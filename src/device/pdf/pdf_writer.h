@@ -40,6 +40,7 @@ struct TPdfWriter {
   std::vector<int> PackedObjects;  // their numbers
   bool Failed = false;             // the sink refused bytes
   TCompressor* Compressor = nullptr;
+  TCompression Compression = TCompression::Fastest;
   std::string Packed;              // a compressed stream on its way out
 };
 

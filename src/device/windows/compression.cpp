@@ -9,7 +9,9 @@ struct TCompressor {
   int Level;
 };
 
-TCompressor* MakeCompressor() { return new TCompressor{Z_BEST_SPEED}; }
+TCompressor* MakeCompressor(TCompression level) {
+  return new TCompressor{level == TCompression::Fastest ? Z_BEST_SPEED : Z_DEFAULT_COMPRESSION};
+}
 
 bool Compress(TCompressor* compressor, std::string_view data, std::string& packed) {
   uLongf size = compressBound(static_cast<uLong>(data.size()));
