@@ -46,7 +46,12 @@ streams() {
 import hashlib, re, sys, zlib
 data = open(sys.argv[1], 'rb').read()
 for m in re.finditer(rb'(?<!end)stream\r?\n', data):
-    length = int(re.findall(rb'/Length (\d+)', data[max(0, m.start() - 400):m.start()])[-1])
+    head = data[max(0, m.start() - 400):m.start()]
+    # The cross-reference stream holds the file's offsets, which the two
+    # compressors' stream sizes move.
+    if b'/Type/XRef' in head[head.rfind(b' obj'):]:
+        continue
+    length = int(re.findall(rb'/Length (\d+)', head)[-1])
     body = data[m.end():m.end() + length]
     try:
         body = zlib.decompress(body)
