@@ -18,13 +18,16 @@ constexpr size_t ObjectsPerStream = 200;
 // Bytes of an offset in the cross-reference stream: files up to a terabyte.
 constexpr int OffsetBytes = 5;
 
-TPdfPlace& PlaceOf(TPdfWriter& writer, int number) {
-  if (size_t(number) >= writer.Offsets.size()) writer.Offsets.resize(size_t(number) + 1);
+// Marks an object's place as one in an object stream.
+constexpr uint64_t PackedPlace = uint64_t(1) << 63;
+
+uint64_t& PlaceOf(TPdfWriter& writer, int number) {
+  if (size_t(number) >= writer.Offsets.size()) writer.Offsets.resize(size_t(number) + 1, 0);
   return writer.Offsets[size_t(number)];
 }
 
 void BeginObject(TPdfWriter& writer, int number) {
-  PlaceOf(writer, number) = TPdfPlace{writer.Written + writer.Pending.size(), 0, 0};
+  PlaceOf(writer, number) = writer.Written + writer.Pending.size();
   std::string head;
   AppendInteger(head, number);
   head += " 0 obj\n";
@@ -48,7 +51,7 @@ void StartWriter(TPdfWriter& writer, TPdfSink sink, void* closure) {
   ReleasePdf(writer);
   writer.Sink = sink;
   writer.Closure = closure;
-  writer.Offsets.assign(1, TPdfPlace{});
+  writer.Offsets.assign(1, 0);
 }
 
 void StartPdf(TPdfWriter& writer, TPdfSink sink, void* closure) {
@@ -68,7 +71,7 @@ void ReleasePdf(TPdfWriter& writer) {
 }
 
 int ReserveObject(TPdfWriter& writer) {
-  writer.Offsets.push_back(TPdfPlace{});
+  writer.Offsets.push_back(0);
   return static_cast<int>(writer.Offsets.size() - 1);
 }
 
@@ -86,7 +89,7 @@ void PackObjects(TPdfWriter& writer) {
   if (writer.PackedObjects.empty()) return;
   int stream = ReserveObject(writer);
   for (size_t i = 0; i < writer.PackedObjects.size(); ++i)
-    writer.Offsets[size_t(writer.PackedObjects[i])] = TPdfPlace{0, stream, int(i)};
+    writer.Offsets[size_t(writer.PackedObjects[i])] = PackedPlace | uint64_t(stream) << 16 | i;
   std::string entries = "/Type/ObjStm/N ";
   AppendInteger(entries, int64_t(writer.PackedObjects.size()));
   entries += "/First ";
@@ -107,7 +110,7 @@ void PutBigEndian(std::string& row, uint64_t value, int bytes) {
 
 void WriteObject(TPdfWriter& writer, int number, std::string_view value) {
   if (!writer.Packs) return WriteLooseObject(writer, number, value);
-  PlaceOf(writer, number) = TPdfPlace{0, -1, 0};  // written, its stream to come
+  PlaceOf(writer, number);  // its place is known once its stream is written
   AppendInteger(writer.PackedNumbers, number);
   writer.PackedNumbers += ' ';
   AppendInteger(writer.PackedNumbers, int64_t(writer.Packing.size()));
@@ -147,35 +150,41 @@ bool FlushPdf(TPdfWriter& writer) {
 }
 
 // Each object's row: type 1 at an offset of the file, type 2 in an object
-// stream, type 0 for the free object 0.
+// stream, type 0 for the free object 0. The rows are written as they are
+// made, uncompressed (eight bytes an object), so that a long document's
+// end holds no table of them in memory.
 bool FinishPdf(TPdfWriter& writer, int root, int info) {
   PackObjects(writer);
   int self = ReserveObject(writer);
-  writer.Offsets[size_t(self)].Offset = writer.Written + writer.Pending.size();
-  std::string rows;
+  uint64_t start = writer.Written + writer.Pending.size();
+  BeginObject(writer, self);
+  std::string head = "<</Type/XRef/Size ";
+  AppendInteger(head, int64_t(writer.Offsets.size()));
+  head += "/W[1 ";
+  AppendInteger(head, OffsetBytes);
+  head += " 2]/Root ";
+  AppendInteger(head, root);
+  head += " 0 R/Info ";
+  AppendInteger(head, info);
+  head += " 0 R/Length ";
+  AppendInteger(head, int64_t(writer.Offsets.size() * (1 + OffsetBytes + 2)));
+  head += ">>\nstream\n";
+  WriteBytes(writer, head);
+  std::string row;
   for (size_t number = 0; number < writer.Offsets.size(); ++number) {
-    const TPdfPlace& place = writer.Offsets[number];
-    rows += char(number == 0 ? 0 : place.Stream > 0 ? 2 : 1);
-    if (place.Stream > 0) {
-      PutBigEndian(rows, uint64_t(place.Stream), OffsetBytes);
-      PutBigEndian(rows, uint64_t(place.Index), 2);
+    uint64_t place = writer.Offsets[number];
+    row.clear();
+    if (number == 0) {
+      row += char(0), PutBigEndian(row, 0, OffsetBytes), PutBigEndian(row, 0xFFFF, 2);
+    } else if (place & PackedPlace) {
+      row += char(2), PutBigEndian(row, (place & ~PackedPlace) >> 16, OffsetBytes);
+      PutBigEndian(row, place & 0xFFFF, 2);
     } else {
-      PutBigEndian(rows, number == 0 ? 0 : place.Offset, OffsetBytes);
-      PutBigEndian(rows, number == 0 ? 0xFFFF : 0, 2);
+      row += char(1), PutBigEndian(row, place, OffsetBytes), PutBigEndian(row, 0, 2);
     }
+    WriteBytes(writer, row);
   }
-  std::string entries = "/Type/XRef/Size ";
-  AppendInteger(entries, int64_t(writer.Offsets.size()));
-  entries += "/W[1 ";
-  AppendInteger(entries, OffsetBytes);
-  entries += " 2]/Root ";
-  AppendInteger(entries, root);
-  entries += " 0 R/Info ";
-  AppendInteger(entries, info);
-  entries += " 0 R";
-  uint64_t start = writer.Offsets[size_t(self)].Offset;
-  WriteStream(writer, self, entries, rows);
-  std::string end = "startxref\n";
+  std::string end = "\nendstream\nendobj\nstartxref\n";
   AppendInteger(end, int64_t(start));
   end += "\n%%EOF\n";
   WriteBytes(writer, end);

@@ -20,20 +20,15 @@ namespace tolvane {
 // Where the bytes of a file go; false when they could not be written.
 typedef bool (*TPdfSink)(void* closure, const void* data, size_t size);
 
-// Where an object is: at an offset of the file, or the index-th object of
-// an object stream.
-struct TPdfPlace {
-  uint64_t Offset = 0;  // 0: not written yet
-  int Stream = 0;       // the object stream's number; 0: none
-  int Index = 0;
-};
-
 struct TPdfWriter {
   TPdfSink Sink = nullptr;
   void* Closure = nullptr;
   uint64_t Written = 0;            // bytes handed to the sink so far
   std::string Pending;             // bytes not yet handed to it
-  std::vector<TPdfPlace> Offsets;  // of each object by number
+  // Where each object is, by number: its offset in the file, or (with
+  // PackedPlace set) its object stream's number times 65,536 plus its
+  // index there; 0 until it is written.
+  std::vector<uint64_t> Offsets;
   bool Packs = false;              // objects go into object streams
   std::string Packing;             // the objects waiting to be packed
   std::string PackedNumbers;       // their numbers and offsets in Packing
