@@ -3,6 +3,7 @@
 // beyond the printable area are left out, a logo embedded once however
 // often it is drawn; every file passing qpdf's check.
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -93,6 +94,27 @@ TEST_F(PdfOutput, ALogoDrawnOnEverySheetIsEmbeddedOnce) {
   }
   EXPECT_EQ(drawnOnPage, (std::map<int, int>{{1, 1}, {2, 1}, {3, 1}}));
   EXPECT_EQ(objects.size(), 1u);
+}
+
+// A long document's pages and fonts are packed into several object
+// streams: the cross-reference stream finds every one of them, and the
+// page count stays plain in the file's bytes for programs that look there.
+TEST_F(PdfOutput, ALongDocumentPacksItsObjectsAndEveryPageReadsBack) {
+  std::string report;
+  for (int page = 1; page <= 450; ++page) report += "page " + std::to_string(page) + "\r\n\f";
+  std::string pdf = Print(report, "");
+  EXPECT_EQ(Capture("qpdf --show-npages '" + pdf + "'"), "450\n");
+  std::istringstream xref(Capture("qpdf --show-xref '" + pdf + "'"));
+  std::set<std::string> streams;
+  for (std::string row; std::getline(xref, row);)
+    if (row.find("compressed; stream = ") != std::string::npos && row.find("un") == std::string::npos)
+      streams.insert(row.substr(row.find("stream = ")));
+  EXPECT_GE(streams.size(), 3u);
+  for (int page : {1, 201, 450})
+    EXPECT_EQ(Capture("pdftotext -f " + std::to_string(page) + " -l " + std::to_string(page) +
+                      " '" + pdf + "' -"),
+              "page " + std::to_string(page) + "\n\n\f");
+  EXPECT_NE(ReadFile("out.pdf").find("/Count 450"), std::string::npos);
 }
 
 }  // namespace
