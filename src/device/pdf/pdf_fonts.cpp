@@ -22,25 +22,27 @@ constexpr size_t CodesPerBlock = 100;
 constexpr uint32_t SymbolicCodes = 0xF000;
 
 // The glyphs of the codes taken, in a subset of the font file whose
-// character map holds just the characters drawn, or, where characters is
-// null, just the codes (the map of a symbolic font).
+// character map holds just the characters drawn; where symbolic, also the
+// codes themselves (the map a symbolic font's codes are read through).
 bool CutFont(std::string_view file, int index, const bool (&used)[256],
-             const uint32_t (&glyphs)[256], const char32_t* characters, TPdfSubset& subset,
-             std::string& reason) {
+             const uint32_t (&glyphs)[256], const char32_t (&characters)[256], bool symbolic,
+             TPdfSubset& subset, std::string& reason) {
   std::vector<uint32_t> kept;
   for (int code = 0; code < 256; ++code)
     if (used[code]) kept.push_back(glyphs[code]);
   TSfntSubset cut;
   if (!SubsetTrueType(file, index, kept, cut, reason)) return false;
+  std::vector<TCharacterGlyph> symbols;
   for (int code = 0; code < 256; ++code) {
     if (!used[code]) continue;
     subset.Glyphs[code] = SubsetGlyph(cut, glyphs[code]);
-    char32_t character = characters ? characters[code] : char32_t(SymbolicCodes + code);
-    if (subset.Glyphs[code] != 0 && character < 0xFFFF)
-      subset.Map.push_back({uint16_t(character), uint16_t(subset.Glyphs[code])});
+    if (subset.Glyphs[code] == 0) continue;
+    uint16_t glyph = uint16_t(subset.Glyphs[code]);
+    if (characters[code] < 0xFFFF) subset.Map.push_back({uint16_t(characters[code]), glyph});
+    if (symbolic) symbols.push_back({uint16_t(SymbolicCodes + code), glyph});
   }
   subset.Program = std::move(cut.Program);
-  if (!ReplaceCharacterMap(subset.Program, subset.Map, characters ? 1 : 0)) {
+  if (!ReplaceCharacterMap(subset.Program, subset.Map, symbols)) {
     reason = "its subset cannot be read";
     subset.Program.clear();
   }
@@ -50,14 +52,15 @@ bool CutFont(std::string_view file, int index, const bool (&used)[256],
 // The file is mapped rather than read: a subset takes a few of its glyphs.
 // A face read from its own tables has it mapped already.
 bool Subset(const TPdfFont& font, const bool (&used)[256], const uint32_t (&glyphs)[256],
-            const char32_t* characters, TPdfSubset& subset, std::string& reason) {
+            const char32_t (&characters)[256], bool symbolic, TPdfSubset& subset,
+            std::string& reason) {
   bool mappedHere = font.Face->Sfnt.empty();
   std::string_view file = mappedHere ? MapFontFile(font.File) : font.Face->Sfnt;
   if (file.empty()) {
     reason = "the file cannot be read";
     return false;
   }
-  bool made = CutFont(file, font.Index, used, glyphs, characters, subset, reason);
+  bool made = CutFont(file, font.Index, used, glyphs, characters, symbolic, subset, reason);
   if (mappedHere) UnmapFontFile(file);
   return made;
 }
@@ -65,7 +68,7 @@ bool Subset(const TPdfFont& font, const bool (&used)[256], const uint32_t (&glyp
 }  // namespace
 
 bool SubsetPdfFont(const TPdfFont& font, TPdfSubset& subset, std::string& reason) {
-  return Subset(font, font.Used, font.Glyphs, font.Characters, subset, reason);
+  return Subset(font, font.Used, font.Glyphs, font.Characters, false, subset, reason);
 }
 
 namespace {
@@ -104,6 +107,13 @@ bool AnsiNamesCode(int code) {
          code != 0x90 && code != 0x9D;
 }
 
+std::string CharacterName(char32_t character) {
+  char name[16];
+  std::snprintf(name, sizeof name, character < 0x10000 ? "/uni%04X" : "/u%X",
+                unsigned(character));
+  return name;
+}
+
 // The Windows ANSI encoding, with every code whose character it does not
 // name named after its character.
 std::string EncodingEntry(const bool (&used)[256], const char32_t (&characters)[256]) {
@@ -112,16 +122,32 @@ std::string EncodingEntry(const bool (&used)[256], const char32_t (&characters)[
   for (int code = 0; code < 256; ++code) {
     if (!used[code]) continue;
     if (AnsiNamesCode(code) && ansi.Character[code] == characters[code]) continue;
-    char name[16];
-    char32_t character = characters[code];
-    std::snprintf(name, sizeof name, character < 0x10000 ? "/uni%04X" : "/u%X",
-                  unsigned(character));
+    if (!differences.empty()) differences += ' ';  // a name ends at a delimiter
     AppendInteger(differences, code);
-    differences += name;
+    differences += CharacterName(characters[code]);
   }
   if (differences.empty()) return "/Encoding/WinAnsiEncoding";
   return "/Encoding<</Type/Encoding/BaseEncoding/WinAnsiEncoding/Differences[" + differences +
          "]>>";
+}
+
+// A symbolic font's codes named after their characters, on no encoding of
+// its own: readers draw its codes through the font's own map, and
+// programs that turn the PDF into PostScript (poppler's pdftops on a CUPS
+// queue) name its glyphs after them, so that the text survives.
+std::string SymbolicEncodingEntry(const bool (&used)[256], const char32_t (&characters)[256]) {
+  std::string differences;
+  int next = -1;
+  for (int code = 0; code < 256; ++code) {
+    if (!used[code]) continue;
+    if (code != next) {
+      if (!differences.empty()) differences += ' ';  // a name ends at a delimiter
+      AppendInteger(differences, code);
+    }
+    differences += CharacterName(characters[code]);
+    next = code + 1;
+  }
+  return "/Encoding<</Type/Encoding/Differences[" + differences + "]>>";
 }
 
 // An embedded font is symbolic: its own map sends each code to its glyph,
@@ -164,7 +190,7 @@ void WriteSizedFont(TPdfWriter& writer, const TPdfSizedFont& sized, std::set<con
     if (sized.Used[code]) glyphs[code] = face.Glyphs[sized.BaseCodes[code]];
   TPdfSubset subset;
   std::string reason;
-  bool embedded = Subset(face, sized.Used, glyphs, nullptr, subset, reason);
+  bool embedded = Subset(face, sized.Used, glyphs, sized.Characters, true, subset, reason);
   if (!embedded && said.insert(&face).second)
     Diagnose("the font " + face.File + " is not embedded in the PDF: " + reason);
   std::string name = PdfFontName(face);
@@ -182,7 +208,8 @@ void WriteSizedFont(TPdfWriter& writer, const TPdfSizedFont& sized, std::set<con
   WriteObject(writer, sized.Number,
               "<</Type/Font/Subtype/TrueType/BaseFont/" + name +
                   WidthEntries(sized.Used, sized.Widths) +
-                  (embedded ? "" : EncodingEntry(sized.Used, sized.Characters)) +
+                  (embedded ? SymbolicEncodingEntry(sized.Used, sized.Characters)
+                            : EncodingEntry(sized.Used, sized.Characters)) +
                   "/FontDescriptor " + Reference(descriptor) + "/ToUnicode " +
                   Reference(toUnicode) + ">>");
   WriteStream(writer, toUnicode, "", ToUnicodeMap(sized.Used, sized.Characters));

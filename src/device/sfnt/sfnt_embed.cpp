@@ -13,12 +13,10 @@ constexpr size_t RecordSize = 16;
 
 // Format 4, one segment for each character (a report draws a few dozen),
 // and the closing segment that every such map ends with.
-std::string CharacterMap(const std::vector<TCharacterGlyph>& pairs, uint16_t encoding) {
+std::string Format4(const std::vector<TCharacterGlyph>& pairs) {
   uint32_t segments = uint32_t(pairs.size()) + 1, power = 1, log = 0;
   while (power * 2 <= segments) power *= 2, ++log;
   std::string table;
-  SfntPut16(table, 0), SfntPut16(table, 1);                    // version, one map
-  SfntPut16(table, 3), SfntPut16(table, encoding), SfntPut32(table, 12);  // Windows, at 12
   SfntPut16(table, 4);                                     // format
   SfntPut16(table, 16 + 8 * segments);                     // length
   SfntPut16(table, 0);                                     // language
@@ -32,6 +30,39 @@ std::string CharacterMap(const std::vector<TCharacterGlyph>& pairs, uint16_t enc
   for (const TCharacterGlyph& pair : pairs) SfntPut16(table, uint32_t(pair.Glyph - pair.Character) & 0xFFFF);
   SfntPut16(table, 1);
   for (uint32_t i = 0; i < segments; ++i) SfntPut16(table, 0);  // no glyph lists
+  return table;
+}
+
+// Sorted by character, each character once (its first glyph), without
+// 0xFFFF, which is the closing segment's own.
+std::vector<TCharacterGlyph> MapEntries(std::vector<TCharacterGlyph> pairs) {
+  std::stable_sort(pairs.begin(), pairs.end(), [](const TCharacterGlyph& a, const TCharacterGlyph& b) {
+    return a.Character < b.Character;
+  });
+  pairs.erase(std::unique(pairs.begin(), pairs.end(),
+                          [](const TCharacterGlyph& a, const TCharacterGlyph& b) {
+                            return a.Character == b.Character;
+                          }),
+              pairs.end());
+  std::erase_if(pairs, [](const TCharacterGlyph& pair) { return pair.Character == 0xFFFF; });
+  return pairs;
+}
+
+// The Windows maps, symbol (encoding 0) before Unicode (encoding 1) as the
+// table's records are ordered.
+std::string CharacterMap(const std::vector<TCharacterGlyph>& unicode,
+                         const std::vector<TCharacterGlyph>& symbols) {
+  std::vector<std::pair<uint16_t, std::string>> maps;
+  if (!symbols.empty()) maps.push_back({0, Format4(MapEntries(symbols))});
+  maps.push_back({1, Format4(MapEntries(unicode))});
+  std::string table;
+  SfntPut16(table, 0), SfntPut16(table, uint32_t(maps.size()));  // version, maps
+  uint32_t offset = 4 + 8 * uint32_t(maps.size());
+  for (const auto& map : maps) {
+    SfntPut16(table, 3), SfntPut16(table, map.first), SfntPut32(table, offset);  // Windows
+    offset += uint32_t(map.second.size());
+  }
+  for (const auto& map : maps) table += map.second;
   return table;
 }
 
@@ -81,21 +112,12 @@ std::vector<size_t> FontPieces(const std::string& font, size_t limit) {
   return pieces;
 }
 
-bool ReplaceCharacterMap(std::string& font, std::vector<TCharacterGlyph> pairs, uint16_t encoding) {
+bool ReplaceCharacterMap(std::string& font, const std::vector<TCharacterGlyph>& pairs,
+                         const std::vector<TCharacterGlyph>& symbols) {
   std::vector<TSfntTable> tables;
   if (!ReadSfntTables(font, tables)) return false;
-  std::stable_sort(pairs.begin(), pairs.end(), [](const TCharacterGlyph& a, const TCharacterGlyph& b) {
-    return a.Character < b.Character;
-  });
-  pairs.erase(std::unique(pairs.begin(), pairs.end(),
-                          [](const TCharacterGlyph& a, const TCharacterGlyph& b) {
-                            return a.Character == b.Character;
-                          }),
-              pairs.end());
-  // 0xFFFF is the closing segment's own.
-  std::erase_if(pairs, [](const TCharacterGlyph& pair) { return pair.Character == 0xFFFF; });
   std::erase_if(tables, [](const TSfntTable& table) { return table.Tag == "cmap"; });
-  tables.push_back({"cmap", CharacterMap(pairs, encoding)});
+  tables.push_back({"cmap", CharacterMap(pairs, symbols)});
   font = WriteSfntTables(SfntRead32(font, 0), tables);
   return true;
 }

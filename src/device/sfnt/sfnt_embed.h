@@ -17,13 +17,13 @@ struct TCharacterGlyph {
   uint16_t Glyph;
 };
 
-// Replaces the character map of the font file with one Windows map of the
-// pairs: encoding 1 maps Unicode characters, encoding 0 (symbolic) the
-// codes of a simple font at 0xF000 + code. A character listed twice keeps
-// its first glyph. False, leaving font as it was, when the file is not a
-// font this can read.
-bool ReplaceCharacterMap(std::string& font, std::vector<TCharacterGlyph> pairs,
-                         uint16_t encoding = 1);
+// Replaces the character map of the font file with a Windows Unicode map
+// (platform 3, encoding 1) of the pairs and, where symbols are given, a
+// Windows symbol map (encoding 0) of them: a symbolic simple font's codes
+// at 0xF000 + code. A character listed twice keeps its first glyph. False,
+// leaving font as it was, when the file is not a font this can read.
+bool ReplaceCharacterMap(std::string& font, const std::vector<TCharacterGlyph>& pairs,
+                         const std::vector<TCharacterGlyph>& symbols = {});
 
 // Where to cut the font file into pieces of at most limit bytes: at the
 // start of a table, or of a glyph inside the glyph table, and only at even
