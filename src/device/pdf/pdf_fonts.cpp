@@ -292,6 +292,7 @@ TPdfSizedFont& PdfSizedFontFor(TPdfFonts& fonts, TPdfFont& base, double scale, b
   auto sized = std::make_unique<TPdfSizedFont>();
   sized->Base = &base;
   sized->Scale = scale;
+  sized->SecondCodes = !fresh;
   sized->Name = int(fonts.Sized.size()) + 1;
   fonts.Sized.push_back(std::move(sized));
   return *fonts.Sized.back();

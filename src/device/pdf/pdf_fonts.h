@@ -52,6 +52,10 @@ struct TPdfSizedFont {
   double Widths[256] = {};   // by code, thousandths of an em as written
   int Count = 0;
   int Announced = 0;         // codes a PostScript document has defined so far
+  // Whether a glyph may take a second code: not in a font that goes on
+  // after one whose codes ran out, so that a report of many glyphs needs one
+  // more font, not one every few lines.
+  bool SecondCodes = true;
   // By byte of the code page: its codes plus 1 (0: none yet) and their
   // steps in pixels.
   int16_t Codes[256][2] = {};

@@ -134,7 +134,8 @@ int StepCode(TPdfTextFont& font, unsigned char byte, double wanted, double& step
     return codes[nearest] - 1;
   }
   int free = codes[0] ? 1 : 0;
-  bool spare = !codes[1] && (free == 0 || sized.Count < 256 - CodesKeptForNewGlyphs);
+  bool spare = !codes[1] && (free == 0 || (sized.SecondCodes &&
+                                            sized.Count < 256 - CodesKeptForNewGlyphs));
   bool fits = std::fabs(wanted - font.Advance[byte]) <= 1 + PenSlack;
   if (spare && (fits || free == 0)) {
     double made = fits ? wanted : font.Advance[byte];
