@@ -161,6 +161,15 @@ TEST(PdfText, ALineThatTakesEveryCodeGoesOnInANewFont) {
     EXPECT_NEAR(runs[0][i].X, std::trunc(i * 55.8), 0.0101) << "glyph " << i;
     EXPECT_EQ(runs[0][i].Glyph, uint32_t(byte(i)) + 3) << "glyph " << i;
   }
+  // Another context of the face at that size, still on the full font, goes
+  // on in the font made already.
+  TPdfTextFont other = scene.Text;
+  other.Sized = scene.Fonts.Sized[0].get();
+  for (int i = 0; i < 300; ++i)
+    AddPdfGlyph(content, text, other, uint8_t(255 - i), std::trunc(i * 55.8), 700, 1e6, 1000);
+  EndPdfText(content, text);
+  EXPECT_EQ(scene.Fonts.Sized.size(), 2u);
+  EXPECT_EQ(other.Sized, scene.Fonts.Sized[1].get());
 }
 
 }  // namespace

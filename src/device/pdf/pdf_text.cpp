@@ -176,14 +176,20 @@ void WriteWaiting(std::string& content, TPdfText& text, bool haveNext, double ne
   double step = 0;
   int code = StepCode(font, byte, wanted, step);
   if (code < 0) {
-    // Every code of the size is taken: the line goes on in a new font of
-    // it, whose first code is this glyph's.
-    font.Sized = &PdfSizedFontFor(*font.Fonts, *font.Font, font.Scale, true);
-    font.Selection.clear();
+    // Every code of the size is taken: the line goes on in the size's
+    // newest font (another context of the face may have made one), or in a
+    // new one.
     CloseArray(content, text);
+    for (bool fresh : {false, true}) {
+      TPdfSizedFont* next = &PdfSizedFontFor(*font.Fonts, *font.Font, font.Scale, fresh);
+      if (next == font.Sized) continue;
+      font.Sized = next;
+      font.Selection.clear();
+      code = StepCode(font, byte, wanted, step);
+      if (code >= 0) break;
+    }
     SetTextState(content, text, font);
     content += '[';
-    code = StepCode(font, byte, wanted, step);
     if (code < 0) return;
   }
   if (!text.InString) content += '(';
