@@ -1,5 +1,7 @@
 #include "render/print_char.h"
 
+#include <cstring>
+
 #include "arithmetic.h"
 #include "render/page.h"
 #include "render/units.h"
@@ -83,6 +85,99 @@ static double RotatedAlong(const TPrintState& state) {
                      (static_cast<TExtended>(state.PenX) + 0.5L));
 }
 
+// The pen's way along a line repeats from line to line: lines start at the
+// same place and step by the same cell. Each column's conversion is
+// remembered with the pen it was computed from, bit for bit, so a glyph on
+// a known step costs a comparison instead of the extended-precision
+// arithmetic, and the result is the same by construction. A few walks are
+// kept, one for each cell, density and page height met lately (a heading
+// of another size comes back on every page); a column whose pen differs
+// from the remembered one is converted again and remembered instead.
+struct TPenStep {
+  uint64_t Pen;
+  int32_t Along;  // pixels along the line, before the margin offset
+  bool Known;
+  double Next;  // the pen one cell on
+};
+
+constexpr int PenColumns = 256;
+
+struct TPenWalk {
+  double CellWidth;
+  double PixelsPerMm;
+  int32_t PageHeight;  // rotated walks only; upright ones keep 0
+  int32_t Rotated;
+  uint64_t LastUsed;
+  TPenStep Steps[PenColumns];
+};
+
+constexpr int PenWalkCount = 4;
+static TPenWalk PenWalks[PenWalkCount];
+static TPenWalk* CurrentWalk;
+static uint64_t WalkClock;
+
+static uint64_t Bits(double value) {
+  uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
+static bool WalkHolds(const TPenWalk& walk, double cellWidth, double pixelsPerMm,
+                      int32_t pageHeight, int32_t rotated) {
+  return Bits(walk.CellWidth) == Bits(cellWidth) && Bits(walk.PixelsPerMm) == Bits(pixelsPerMm) &&
+         walk.PageHeight == pageHeight && walk.Rotated == rotated;
+}
+
+[[gnu::noinline]] static TPenWalk& FindWalk(double cellWidth, double pixelsPerMm,
+                                            int32_t pageHeight, int32_t rotated) {
+  TPenWalk* oldest = &PenWalks[0];
+  for (TPenWalk& walk : PenWalks) {
+    if (walk.LastUsed != 0 && WalkHolds(walk, cellWidth, pixelsPerMm, pageHeight, rotated)) {
+      oldest = &walk;
+      break;
+    }
+    if (walk.LastUsed < oldest->LastUsed) oldest = &walk;
+  }
+  TPenWalk& walk = *oldest;
+  if (walk.LastUsed == 0 || !WalkHolds(walk, cellWidth, pixelsPerMm, pageHeight, rotated)) {
+    walk.CellWidth = cellWidth;
+    walk.PixelsPerMm = pixelsPerMm;
+    walk.PageHeight = pageHeight;
+    walk.Rotated = rotated;
+    for (TPenStep& step : walk.Steps) step.Known = false;
+  }
+  walk.LastUsed = ++WalkClock;
+  return walk;
+}
+
+static TPenStep& StepOfPen(const TPrintState& state) {
+  int32_t rotated = state.Rotated != 0;
+  double pixelsPerMm = rotated ? state.PixelsPerMmY : state.PixelsPerMmX;
+  int32_t pageHeight = rotated ? state.PageHeight : 0;
+  TPenWalk* walk = CurrentWalk;
+  if (!walk || !WalkHolds(*walk, state.CellWidth, pixelsPerMm, pageHeight, rotated))
+    CurrentWalk = walk = &FindWalk(state.CellWidth, pixelsPerMm, pageHeight, rotated);
+  return walk->Steps[static_cast<uint32_t>(state.Column) % PenColumns];
+}
+
+static int32_t ConvertAlong(const TPrintState& state) {
+  if (state.Rotated == 0) return ToDevicePixels(Centred(state.PenX), state.PixelsPerMmX);
+  return ToDevicePixels(RotatedAlong(state), state.PixelsPerMmY);
+}
+
+static void DrawAt(const TPrintState& state, int32_t along, uint8_t shown) {
+  int32_t x, y;
+  if (state.Rotated == 0) {
+    x = AddWrapped(along, Line.AlongOffset);
+    y = Line.Across;
+  } else {
+    x = Line.Across;
+    y = SubtractWrapped(along, Line.AlongOffset);
+  }
+  char text = static_cast<char>(shown);
+  TextOutA(state.PrinterDC, x, y, &text, 1);
+}
+
 void PrintChar(uint8_t byte) {
   if (!PageInRange()) return;
   TPrintState& state = PrintState;
@@ -93,24 +188,30 @@ void PrintChar(uint8_t byte) {
     AdvanceToTabStop();
     return;
   }
+  TPenStep& step = StepOfPen(state);
+  uint64_t pen = Bits(state.PenX);
+  if (step.Known && step.Pen == pen) {
+    UpdateLineGeometry(state);
+    DrawAt(state, step.Along, shown);
+    state.Column = AddWrapped(state.Column, 1);
+    state.PenX = step.Next;
+    return;
+  }
   // The terms are converted in the order of the coordinates, x first, so
   // that a position that cannot be converted fails the same way however
   // much of its line is remembered.
-  int32_t x, y;
+  int32_t along;
   if (state.Rotated == 0) {
-    int32_t along = ToDevicePixels(Centred(state.PenX), state.PixelsPerMmX);
+    along = ConvertAlong(state);
     UpdateLineGeometry(state);
-    x = AddWrapped(along, Line.AlongOffset);
-    y = Line.Across;
   } else {
     UpdateLineGeometry(state);
-    x = Line.Across;
-    y = SubtractWrapped(ToDevicePixels(RotatedAlong(state), state.PixelsPerMmY), Line.AlongOffset);
+    along = ConvertAlong(state);
   }
-  char text = static_cast<char>(shown);
-  TextOutA(state.PrinterDC, x, y, &text, 1);
+  DrawAt(state, along, shown);
   state.Column = AddWrapped(state.Column, 1);
   state.PenX = StoreDouble(static_cast<TExtended>(state.PenX) + state.CellWidth);
+  step = TPenStep{pen, along, true, state.PenX};
 }
 
 }  // namespace tolvane
