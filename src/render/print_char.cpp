@@ -47,17 +47,35 @@ struct TLineGeometry {
 
 static TLineGeometry Line;
 
-static bool LineGeometryHolds(const TPrintState& state) {
-  return Line.Valid && Line.Rotated == state.Rotated && Line.PenY == state.PenY &&
-         Line.LeftMargin == state.LeftMargin && Line.UpperMargin == state.UpperMargin &&
-         Line.PageHeight == state.PageHeight && Line.PixelsPerMmX == state.PixelsPerMmX &&
-         Line.PixelsPerMmY == state.PixelsPerMmY;
+static bool GeometryHolds(const TLineGeometry& line, const TPrintState& state) {
+  return line.Valid && line.Rotated == state.Rotated && line.PenY == state.PenY &&
+         line.LeftMargin == state.LeftMargin && line.UpperMargin == state.UpperMargin &&
+         line.PageHeight == state.PageHeight && line.PixelsPerMmX == state.PixelsPerMmX &&
+         line.PixelsPerMmY == state.PixelsPerMmY;
+}
+
+static bool LineGeometryHolds(const TPrintState& state) { return GeometryHolds(Line, state); }
+
+// Every page's lines lie where the page before had its own, so the
+// geometry of the lines met lately is kept too, found by the line's pen.
+constexpr int KeptLineBits = 8;
+static TLineGeometry KeptLines[1 << KeptLineBits];
+
+static TLineGeometry& KeptLineFor(double penY) {
+  uint64_t bits;
+  std::memcpy(&bits, &penY, sizeof bits);
+  return KeptLines[(bits * 0x9E3779B97F4A7C15u) >> (64 - KeptLineBits)];
 }
 
 // Rotated lines run upward from the bottom of the printable area, and
 // successive lines follow one another to the right.
 // Kept out of line: it runs once a line, the check before it once a glyph.
 [[gnu::noinline]] static void ComputeLineGeometry(const TPrintState& state) {
+  TLineGeometry& kept = KeptLineFor(state.PenY);
+  if (GeometryHolds(kept, state)) {
+    Line = kept;
+    return;
+  }
   Line.Valid = false;
   if (state.Rotated == 0) {
     Line.AlongOffset = MarginOffsetX(state.LeftMargin);
@@ -74,6 +92,7 @@ static bool LineGeometryHolds(const TPrintState& state) {
   Line.PixelsPerMmX = state.PixelsPerMmX;
   Line.PixelsPerMmY = state.PixelsPerMmY;
   Line.Valid = true;
+  kept = Line;
 }
 
 static inline void UpdateLineGeometry(const TPrintState& state) {
@@ -212,6 +231,33 @@ void PrintChar(uint8_t byte) {
   state.Column = AddWrapped(state.Column, 1);
   state.PenX = StoreDouble(static_cast<TExtended>(state.PenX) + state.CellWidth);
   step = TPenStep{pen, along, true, state.PenX};
+}
+
+// Within a run of glyphs nothing but the pen moves, so once the first
+// glyph has settled the page, the line and the walk, the rest take their
+// steps without asking again, for as long as each step is a known one.
+void PrintChars(const uint8_t* bytes, size_t count) {
+  TPrintState& state = PrintState;
+  size_t at = 0;
+  while (at < count) {
+    PrintChar(bytes[at++]);
+    if (!PageInRange()) return;
+    TPenWalk* walk = CurrentWalk;
+    int32_t rotated = state.Rotated != 0;
+    if (state.PageStartPending != 0 || !walk || !LineGeometryHolds(state) ||
+        !WalkHolds(*walk, state.CellWidth, rotated ? state.PixelsPerMmY : state.PixelsPerMmX,
+                   rotated ? state.PageHeight : 0, rotated))
+      continue;
+    while (at < count) {
+      uint8_t shown = ConversionTable[bytes[at]];
+      TPenStep& step = walk->Steps[static_cast<uint32_t>(state.Column) % PenColumns];
+      if (shown == 9 || !step.Known || step.Pen != Bits(state.PenX)) break;
+      DrawAt(state, step.Along, shown);
+      state.Column = AddWrapped(state.Column, 1);
+      state.PenX = step.Next;
+      ++at;
+    }
+  }
 }
 
 }  // namespace tolvane

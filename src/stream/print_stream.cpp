@@ -89,8 +89,11 @@ static void WalkPiece(HDC printer, TLineWalk& walk, const char* bytes, size_t le
       walk.AfterEscape = true;
       at++;
     } else {
-      PrintChar(byte);
-      at++;
+      // Every byte up to the next form feed or ESC is a glyph.
+      size_t end = at + 1;
+      while (end < length && bytes[end] != FormFeed && bytes[end] != Escape) end++;
+      PrintChars(reinterpret_cast<const uint8_t*>(bytes + at), end - at);
+      at = end;
     }
   }
 }

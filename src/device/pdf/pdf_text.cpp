@@ -117,22 +117,24 @@ int BaseCode(TPdfTextFont& font, unsigned char byte) {
   return font.BaseCodes[byte] - 1;
 }
 
+// The code of byte whose step is nearest wanted pixels among those made;
+// -1 when it has none.
+inline int NearestCode(const TPdfSizedFont& sized, unsigned char byte, double wanted) {
+  const int16_t(&codes)[2] = sized.Codes[byte];
+  const double(&steps)[2] = sized.Steps[byte];
+  if (!codes[0]) return -1;
+  if (!codes[1]) return 0;
+  return std::fabs(steps[1] - wanted) < std::fabs(steps[0] - wanted) ? 1 : 0;
+}
+
 // The code of byte whose step is nearest wanted pixels, made when the byte
 // has a code to spare and wanted is one of the steps its advance cut to
 // whole pixels gives; -1 when the font has no code for it.
-int StepCode(TPdfTextFont& font, unsigned char byte, double wanted, double& step) {
+[[gnu::noinline]] int MakeStepCode(TPdfTextFont& font, unsigned char byte, double wanted,
+                                   int nearest, double& step) {
   TPdfSizedFont& sized = *font.Sized;
   int16_t (&codes)[2] = sized.Codes[byte];
   double (&steps)[2] = sized.Steps[byte];
-  int nearest = -1;
-  for (int k = 0; k < 2 && codes[k]; ++k) {
-    if (nearest < 0 || std::fabs(steps[k] - wanted) < std::fabs(steps[nearest] - wanted))
-      nearest = k;
-  }
-  if (nearest >= 0 && std::fabs(steps[nearest] - wanted) <= PenSlack) {
-    step = steps[nearest];
-    return codes[nearest] - 1;
-  }
   int free = codes[0] ? 1 : 0;
   bool spare = !codes[1] && (free == 0 || (sized.SecondCodes &&
                                             sized.Count < 256 - CodesKeptForNewGlyphs));
@@ -150,6 +152,16 @@ int StepCode(TPdfTextFont& font, unsigned char byte, double wanted, double& step
   if (nearest < 0) return -1;
   step = steps[nearest];
   return codes[nearest] - 1;
+}
+
+inline int StepCode(TPdfTextFont& font, unsigned char byte, double wanted, double& step) {
+  const TPdfSizedFont& sized = *font.Sized;
+  int nearest = NearestCode(sized, byte, wanted);
+  if (nearest >= 0 && std::fabs(sized.Steps[byte][nearest] - wanted) <= PenSlack) {
+    step = sized.Steps[byte][nearest];
+    return sized.Codes[byte][nearest] - 1;
+  }
+  return MakeStepCode(font, byte, wanted, nearest, step);
 }
 
 void CloseArray(std::string& content, TPdfText& text) {
@@ -270,6 +282,18 @@ bool AlongLine(const TPdfText& text, const TPdfTextFont& font, double x, double 
   return along > text.WaitingAlong;
 }
 
+// Where the next glyph of the open run lies along its line; false when it
+// leaves the run's baseline or does not lie ahead, which the general way
+// then sorts out.
+inline bool NextOnRun(const TPdfText& text, const TPdfTextFont& font, double x, double y,
+                      double& along) {
+  double dx = x - text.BaseX, dy = y - text.BaseY;
+  double across = dx * -font.UnitY + dy * font.UnitX;
+  if (std::fabs(across - text.RiseAcross) > SameBaseline) return false;
+  along = (x - text.LineX) * font.UnitX + (y - text.LineY) * font.UnitY;
+  return along > text.WaitingAlong;
+}
+
 }  // namespace
 
 void PreparePdfTextFont(TPdfTextFont& font, const LOGFONTA& description,
@@ -313,7 +337,11 @@ void AddPdfGlyph(std::string& content, TPdfText& text, TPdfTextFont& font, unsig
   if (x < -reach || y < -reach || x > width + reach || y > height + reach) return;
   if (BaseCode(font, byte) < 0) return;
   double along = 0, rise = 0, riseAcross = 0;
-  if (AlongLine(text, font, x, y, along, rise, riseAcross)) {
+  if (&font == text.RunFont && text.InLine &&
+      NextOnRun(text, font, x, y, along)) {
+    // The next glyph of the open run, on its baseline: no state changes.
+    WriteWaiting(content, text, true, along);
+  } else if (AlongLine(text, font, x, y, along, rise, riseAcross)) {
     WriteWaiting(content, text, true, along);
     if (text.RunFont != &font || text.Rise != rise) {
       // The pen goes on in the other font: only its state changes.
