@@ -144,7 +144,9 @@ TEST_F(FileDrivers, AJobKilledHalfWayLeavesNoFile) {
   std::string page;
   for (int line = 0; line < 30; ++line) page += "a line of a long report, line after line\r\n";
   std::string report;
-  for (int sheet = 0; sheet < 10000; ++sheet) report += page + "\f";
+  // Long enough that a job is still printing when it is killed, however
+  // fast it prints.
+  for (int sheet = 0; sheet < 60000; ++sheet) report += page + "\f";
   WriteFile("report.txt", report);
   WriteFile("out.pdf", "last run's");
   WriteConfiguration("[preferences]\nprinter=Pdf\n");

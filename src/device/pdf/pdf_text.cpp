@@ -49,6 +49,16 @@ double AppendPrecise(std::string& content, double value) {
   return std::strtod(std::string(text, size_t(length)).c_str(), nullptr);
 }
 
+// The width in percent: six decimals keep a line of a thousand cells within
+// a thousandth of a pixel of where the pen takes it.
+void AppendWidth(std::string& content, double percent) {
+  char text[40];
+  int length = std::snprintf(text, sizeof text, "%.6f", percent);
+  while (length > 0 && text[length - 1] == '0') --length;
+  if (length > 0 && text[length - 1] == '.') --length;
+  content.append(text, size_t(length));
+}
+
 void AppendCode(std::string& content, int code) {
   // A literal string takes any byte but the three that end or escape it
   // and the line ends, which a reader may read as another line end.
@@ -72,7 +82,7 @@ const std::string& Selection(TPdfTextFont& font) {
     font.Selection += ' ';
     AppendPrecise(font.Selection, font.Vertical);
     font.Selection += " Tf ";
-    AppendPrecise(font.Selection, font.Scale / font.Vertical * 100.0);
+    AppendWidth(font.Selection, font.Scale / font.Vertical * 100.0);
     font.Selection += " Tz";
   }
   return font.Selection;
@@ -164,8 +174,24 @@ inline int StepCode(TPdfTextFont& font, unsigned char byte, double wanted, doubl
   return MakeStepCode(font, byte, wanted, nearest, step);
 }
 
-void CloseArray(std::string& content, TPdfText& text) {
-  content += text.InString ? ")]TJ" : "]TJ";
+// A run is shown with Tj while it is one string of codes. The first number
+// in it makes it a TJ array: the bracket goes in where the run began.
+void OpenRun(std::string& content, TPdfText& text) {
+  text.RunStart = content.size();
+  text.RunArray = false;
+}
+
+void MakeRunArray(std::string& content, TPdfText& text) {
+  if (text.RunArray) return;
+  content.insert(text.RunStart, 1, '[');
+  text.RunArray = true;
+}
+
+void CloseRun(std::string& content, TPdfText& text) {
+  if (text.RunArray)
+    content += text.InString ? ")]TJ" : "]TJ";
+  else if (text.InString)
+    content += ")Tj";
   text.InString = false;
 }
 
@@ -178,6 +204,7 @@ void WriteWaiting(std::string& content, TPdfText& text, bool haveNext, double ne
   unsigned char byte = text.WaitingByte;
   double off = text.WaitingAlong - text.Pen;
   if (std::fabs(off) > PenSlack) {
+    MakeRunArray(content, text);
     if (text.InString) content += ')';
     text.InString = false;
     double thousandths = std::round(-off * 1000.0 / font.Scale * 10000.0) / 10000.0;
@@ -191,7 +218,7 @@ void WriteWaiting(std::string& content, TPdfText& text, bool haveNext, double ne
     // Every code of the size is taken: the line goes on in the size's
     // newest font (another context of the face may have made one), or in a
     // new one.
-    CloseArray(content, text);
+    CloseRun(content, text);
     for (bool fresh : {false, true}) {
       TPdfSizedFont* next = &PdfSizedFontFor(*font.Fonts, *font.Font, font.Scale, fresh);
       if (next == font.Sized) continue;
@@ -201,7 +228,7 @@ void WriteWaiting(std::string& content, TPdfText& text, bool haveNext, double ne
       if (code >= 0) break;
     }
     SetTextState(content, text, font);
-    content += '[';
+    OpenRun(content, text);
     if (code < 0) return;
   }
   if (!text.InString) content += '(';
@@ -213,7 +240,7 @@ void WriteWaiting(std::string& content, TPdfText& text, bool haveNext, double ne
 void FinishLine(std::string& content, TPdfText& text) {
   WriteWaiting(content, text, false, 0);
   if (!text.InLine) return;
-  CloseArray(content, text);
+  CloseRun(content, text);
   content += '\n';
   text.InLine = false;
 }
@@ -252,7 +279,7 @@ void StartLine(std::string& content, TPdfText& text, TPdfTextFont& font, double 
   PlaceLine(content, text, font, x, y);
   SetTextState(content, text, font);
   SetRise(content, text, 0, 0);
-  content += '[';
+  OpenRun(content, text);
   text.InLine = true;
   text.RunFont = &font;
   text.BaseX = x, text.BaseY = y;
@@ -345,10 +372,10 @@ void AddPdfGlyph(std::string& content, TPdfText& text, TPdfTextFont& font, unsig
     WriteWaiting(content, text, true, along);
     if (text.RunFont != &font || text.Rise != rise) {
       // The pen goes on in the other font: only its state changes.
-      CloseArray(content, text);
+      CloseRun(content, text);
       SetTextState(content, text, font);
       SetRise(content, text, rise, riseAcross);
-      content += '[';
+      OpenRun(content, text);
       text.RunFont = &font;
     }
   } else {

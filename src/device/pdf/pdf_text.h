@@ -51,8 +51,10 @@ void SetPdfTextGeometry(TPdfTextFont& font);
 // The text of one page's content on its way out.
 struct TPdfText {
   bool InText = false;    // a text object is open
-  bool InLine = false;    // a line is placed and a TJ array open
+  bool InLine = false;    // a line is placed and a run of it open
   bool InString = false;  // a string of codes is open in it
+  bool RunArray = false;  // the open run is a TJ array, not one Tj string
+  size_t RunStart = 0;    // where the open run begins in the content
   const TPdfTextFont* RunFont = nullptr;  // the font of the open array
   double Matrix[4] = {};  // the line's text matrix as written
   double LineX = 0, LineY = 0;  // the line's origin as a viewer has it, in pixels

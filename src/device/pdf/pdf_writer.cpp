@@ -150,14 +150,52 @@ bool FlushPdf(TPdfWriter& writer) {
 }
 
 // Each object's row: type 1 at an offset of the file, type 2 in an object
-// stream, type 0 for the free object 0. The rows are written as they are
-// made, uncompressed (eight bytes an object), so that a long document's
-// end holds no table of them in memory.
+// stream, type 0 for the free object 0.
+std::string CrossReferenceRow(const TPdfWriter& writer, size_t number) {
+  uint64_t place = writer.Offsets[number];
+  std::string row;
+  if (number == 0) {
+    row += char(0), PutBigEndian(row, 0, OffsetBytes), PutBigEndian(row, 0xFFFF, 2);
+  } else if (place & PackedPlace) {
+    row += char(2), PutBigEndian(row, (place & ~PackedPlace) >> 16, OffsetBytes);
+    PutBigEndian(row, place & 0xFFFF, 2);
+  } else {
+    row += char(1), PutBigEndian(row, place, OffsetBytes), PutBigEndian(row, 0, 2);
+  }
+  return row;
+}
+
+// The rows go through the PNG "up" predictor before they are compressed:
+// each byte less the one above it, so that rows of offsets that grow a
+// little at a time become runs of nearly nothing.
+std::string PredictedRows(const TPdfWriter& writer) {
+  constexpr size_t Width = 1 + OffsetBytes + 2;
+  std::string rows, above(Width, char(0));
+  rows.reserve(writer.Offsets.size() * (Width + 1));
+  for (size_t number = 0; number < writer.Offsets.size(); ++number) {
+    std::string row = CrossReferenceRow(writer, number);
+    rows += char(2);
+    for (size_t i = 0; i < Width; ++i) rows += char(uint8_t(row[i]) - uint8_t(above[i]));
+    above = row;
+  }
+  return rows;
+}
+
 bool FinishPdf(TPdfWriter& writer, int root, int info) {
   PackObjects(writer);
   int self = ReserveObject(writer);
   uint64_t start = writer.Written + writer.Pending.size();
   BeginObject(writer, self);
+  std::string rows = PredictedRows(writer);
+  std::string_view body = Deflate(writer, rows);
+  bool packed = !body.empty();
+  if (!packed) {
+    // Without a compressor the rows go as they are.
+    rows.clear();
+    for (size_t number = 0; number < writer.Offsets.size(); ++number)
+      rows += CrossReferenceRow(writer, number);
+    body = rows;
+  }
   std::string head = "<</Type/XRef/Size ";
   AppendInteger(head, int64_t(writer.Offsets.size()));
   head += "/W[1 ";
@@ -166,24 +204,13 @@ bool FinishPdf(TPdfWriter& writer, int root, int info) {
   AppendInteger(head, root);
   head += " 0 R/Info ";
   AppendInteger(head, info);
-  head += " 0 R/Length ";
-  AppendInteger(head, int64_t(writer.Offsets.size() * (1 + OffsetBytes + 2)));
+  head += " 0 R";
+  if (packed) head += "/Filter/FlateDecode/DecodeParms<</Predictor 12/Columns 8>>";
+  head += "/Length ";
+  AppendInteger(head, int64_t(body.size()));
   head += ">>\nstream\n";
   WriteBytes(writer, head);
-  std::string row;
-  for (size_t number = 0; number < writer.Offsets.size(); ++number) {
-    uint64_t place = writer.Offsets[number];
-    row.clear();
-    if (number == 0) {
-      row += char(0), PutBigEndian(row, 0, OffsetBytes), PutBigEndian(row, 0xFFFF, 2);
-    } else if (place & PackedPlace) {
-      row += char(2), PutBigEndian(row, (place & ~PackedPlace) >> 16, OffsetBytes);
-      PutBigEndian(row, place & 0xFFFF, 2);
-    } else {
-      row += char(1), PutBigEndian(row, place, OffsetBytes), PutBigEndian(row, 0, 2);
-    }
-    WriteBytes(writer, row);
-  }
+  WriteBytes(writer, body);
   std::string end = "\nendstream\nendobj\nstartxref\n";
   AppendInteger(end, int64_t(start));
   end += "\n%%EOF\n";

@@ -59,6 +59,7 @@ currentglobal true setglobal /TR 16 dict def setglobal
     currentpoint Tq Tw xshow currentpoint 4 2 roll moveto gsave St grestore moveto
   } { Tq Tw xshow } ifelse
   0 Rs neg rmoveto } bind def
+/Tj { 1 array astore TJ } bind def
 /Do { TR exch get /Im exch def /Ix 0 def /DeviceRGB setcolorspace
   << /ImageType 1 /Width Im 0 get /Height Im 1 get /BitsPerComponent 8 /Decode [0 1 0 1 0 1]
      /ImageMatrix [Im 0 get 0 0 Im 1 get neg 0 Im 1 get]
