@@ -183,25 +183,42 @@ void ForgetPs(TPdfDocument& document) { delete static_cast<TPsDocument*>(documen
 
 }  // namespace
 
+// Five digits for every four bytes ("z" for four zeros), cut into lines,
+// a line that would begin with '%' (a comment to a spooler) set in by a
+// space. The digits are made in one pass and cut in another: every
+// sheet's content passes through here.
 void AppendAscii85(std::string& text, std::string_view bytes) {
-  size_t column = 0;
-  auto put = [&](char ch) {
-    if (column == 0 && ch == '%') text += ' ', ++column;
-    text += ch;
-    if (++column >= Ascii85Line) text += '\n', column = 0;
+  std::string digits(bytes.size() / 4 * 5 + 5, '\0');
+  char* out = digits.data();
+  auto put = [&out](uint32_t group, size_t count) {
+    char five[5];
+    for (int i = 4; i >= 0; --i, group /= 85) five[i] = char('!' + group % 85);
+    for (size_t i = 0; i <= count; ++i) *out++ = five[i];
   };
-  for (size_t at = 0; at < bytes.size(); at += 4) {
-    size_t count = std::min<size_t>(4, bytes.size() - at);
+  const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+  size_t at = 0;
+  for (; at + 4 <= bytes.size(); at += 4) {
+    uint32_t group = uint32_t(in[at]) << 24 | uint32_t(in[at + 1]) << 16 |
+                     uint32_t(in[at + 2]) << 8 | uint32_t(in[at + 3]);
+    if (group == 0)
+      *out++ = 'z';
+    else
+      put(group, 4);
+  }
+  if (at < bytes.size()) {
     uint32_t group = 0;
-    for (size_t i = 0; i < 4; ++i)
-      group = group << 8 | (i < count ? static_cast<unsigned char>(bytes[at + i]) : 0);
-    if (group == 0 && count == 4) {
-      put('z');
-      continue;
-    }
-    char digits[5];
-    for (int i = 4; i >= 0; --i, group /= 85) digits[i] = char('!' + group % 85);
-    for (size_t i = 0; i <= count; ++i) put(digits[i]);
+    for (size_t i = 0; i < 4; ++i) group = group << 8 | (at + i < bytes.size() ? in[at + i] : 0);
+    put(group, bytes.size() - at);
+  }
+  size_t length = size_t(out - digits.data());
+  text.reserve(text.size() + length + length / (Ascii85Line - 1) + 4);
+  for (size_t next = 0; next < length;) {
+    size_t room = Ascii85Line;
+    if (digits[next] == '%') text += ' ', --room;
+    size_t take = std::min(room, length - next);
+    text.append(digits, next, take);
+    next += take;
+    if (take == room) text += '\n';
   }
   text += "~>";
 }
