@@ -291,18 +291,26 @@ void PdfFontSelected(TDeviceContext* dc, const TGdiObject* font, const TGdiObjec
 
 void PdfFontDeleted(TDeviceContext*, const TGdiObject*) {}
 
+// Kept out of the way of the drawing of a glyph, which runs for every byte
+// of a report: the font is looked for only when another was selected, and
+// the background painted only for opaque text.
+[[gnu::noinline]] TPdfTextFont* FontToDrawWith(TPdfCanvas& canvas) { return CurrentFont(canvas); }
+
+[[gnu::noinline]] void PaintTextBackground(TPdfCanvas& canvas, const TPdfTextFont& font, int x,
+                                           int y, const char* text, int count) {
+  double advance = 0;
+  for (int i = 0; i < count; ++i) advance += font.Glyphs->Advance[static_cast<unsigned char>(text[i])];
+  PaintBackground(canvas, font, x, y, advance);
+}
+
 void PdfTextOutput(TDeviceContext* dc, int x, int y, const char* text, int count) {
   TPdfCanvas& canvas = Canvas(dc);
   if (!dc->InPage || !canvas.SheetOpen || count <= 0) return;
-  TPdfTextFont* font = CurrentFont(canvas);
+  TPdfTextFont* font = canvas.Current ? canvas.Current : FontToDrawWith(canvas);
   if (!font->Font) return;
   const TFaceGlyphs& glyphs = *font->Glyphs;
   const TFontLayout& layout = font->Layout;
-  if (!canvas.Transparent) {
-    double advance = 0;
-    for (int i = 0; i < count; ++i) advance += glyphs.Advance[static_cast<unsigned char>(text[i])];
-    PaintBackground(canvas, *font, x, y, advance);
-  }
+  if (!canvas.Transparent) PaintTextBackground(canvas, *font, x, y, text, count);
   double originX = x + layout.BaselineX;
   double originY = y + layout.BaselineY;
   for (int i = 0; i < count; ++i) {
