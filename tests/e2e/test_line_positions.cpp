@@ -35,4 +35,47 @@ TEST_F(LinePositions, ACommandInsideALineMovesTheGlyphsAfterIt) {
   }
 }
 
+// A job remembers where the cells of its lines fell; a line after others
+// lands exactly where it lands as the job's first line, whatever the lines
+// before left to remember: pens reached by a tab, a cell changed and
+// changed back, lines longer than the columns kept, a turn.
+TEST_F(LinePositions, ALineLandsTheSameAfterAnyLinesBeforeIt) {
+  struct Case {
+    const char* why;
+    std::string before;
+    std::string line;
+  } cases[] = {
+      {"a tab's pen where other lines stepped", "ABCDEFGHIJKL\n", "\tABC\tD"},
+      {"a narrower cell and back", "ABCDEFGH\n", "AB\x1bWCD\x1bNEF"},
+      {"past the columns kept", std::string(300, 'x') + "\n", std::string(600, 'y')},
+      {"a margin moved", "ABCDEF\n\x1bL", "ABCDEF"},
+      {"turned", "\x1bRABCDEF\n", "ABC\tDEF"},
+  };
+  WriteSystemProfile(TraceSystemProfile);
+  WriteConfiguration("[sequences]\nL=BALM:5\nR=VERT:1\nW=FSIZ:36,31\nN=FSIZ:36,24\n");
+  // Where the line's glyphs fall along it, and which they are.
+  auto along = [](const std::vector<std::string>& texts, size_t from, bool turned) {
+    std::vector<std::string> places;
+    for (size_t i = from; i < texts.size(); ++i) {
+      std::string x = texts[i].substr(0, texts[i].find(' '));
+      std::string rest = texts[i].substr(texts[i].find(' ') + 1);
+      places.push_back(turned ? rest : x + rest.substr(rest.find(' ')));
+    }
+    return places;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    bool turned = c.before.find("\x1bR") != std::string::npos;
+    std::string state = turned ? "\x1bR" : (c.before.find("\x1bL") != std::string::npos ? "\x1bL" : "");
+    WriteFile("report.txt", state + c.line + "\n");
+    std::vector<std::vector<std::string>> alone = SheetTexts(Run({"report.txt", "1"}).Trace);
+    WriteFile("report.txt", c.before + c.before + c.line + "\n");
+    std::vector<std::vector<std::string>> after = SheetTexts(Run({"report.txt", "1"}).Trace);
+    ASSERT_EQ(alone.size(), 1u);
+    ASSERT_EQ(after.size(), 1u);
+    size_t first = after[0].size() - alone[0].size();
+    EXPECT_EQ(along(after[0], first, turned), along(alone[0], 0, turned));
+  }
+}
+
 }  // namespace
