@@ -3,7 +3,44 @@
 #include "render/units.h"
 #include "tolvane_state.h"
 
+#include <cstring>
+
 namespace tolvane {
+
+namespace {
+
+// What the font's two sizes are converted from: lengths in tenths of a
+// millimetre and the pixel densities along which each one runs.
+struct TFontSizeInput {
+  double Height, Width;
+  double HeightPixelsPerMm, WidthPixelsPerMm;
+};
+
+struct TFontSizes {
+  TFontSizeInput Input;
+  int32_t Height, Width;
+};
+
+// A report switches back and forth between a few weights and cell sizes,
+// and the conversion is a function of its input alone: the last two sizes
+// are kept with what they gave, so that a switch back does not convert again.
+TFontSizes KnownSizes[2];
+int KnownCount = 0;
+int OlderKnown = 0;
+
+const TFontSizes* KnownSizesFor(const TFontSizeInput& input) {
+  for (int i = 0; i < KnownCount; ++i)
+    if (std::memcmp(&KnownSizes[i].Input, &input, sizeof input) == 0) return &KnownSizes[i];
+  return nullptr;
+}
+
+void RememberSizes(const TFontSizeInput& input, int32_t height, int32_t width) {
+  int slot = KnownCount < 2 ? KnownCount++ : OlderKnown;
+  if (KnownCount == 2) OlderKnown = 1 - slot;
+  KnownSizes[slot] = {input, height, width};
+}
+
+}  // namespace
 
 void SelectJobFont() {
   TPrintState& state = PrintState;
@@ -15,7 +52,17 @@ void SelectJobFont() {
   TExtended allowance = font.lfWeight == FW_BOLD ? 4.0L : 0.0L;
   // Half a tenth of a millimetre rounds the height, not the width.
   double height = StoreDouble(static_cast<TExtended>(state.CellHeight) + allowance + 0.5L);
-  if (state.Rotated == 0) {
+  TFontSizeInput input{};
+  input.Height = height;
+  input.Width = state.CellWidth;
+  input.HeightPixelsPerMm = state.Rotated == 0 ? state.PixelsPerMmY : state.PixelsPerMmX;
+  input.WidthPixelsPerMm = state.Rotated == 0 ? state.PixelsPerMmX : state.PixelsPerMmY;
+  const TFontSizes* known = KnownSizesFor(input);
+  if (known) {
+    font.lfHeight = known->Height;
+    font.lfWidth = known->Width;
+    font.lfEscapement = state.Rotated == 0 ? 0 : 900;
+  } else if (state.Rotated == 0) {
     font.lfHeight = ToDeviceY(height);
     font.lfWidth = ToDeviceX(state.CellWidth);
     font.lfEscapement = 0;
@@ -25,6 +72,7 @@ void SelectJobFont() {
     font.lfWidth = ToDeviceY(state.CellWidth);
     font.lfEscapement = 900;
   }
+  if (!known) RememberSizes(input, font.lfHeight, font.lfWidth);
   state.JobFont = CreateFontIndirectA(&font);
   state.PreviousFont = SelectObject(state.PrinterDC, state.JobFont);
 }
