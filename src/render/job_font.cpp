@@ -9,10 +9,11 @@ namespace tolvane {
 
 namespace {
 
-// What the font's two sizes are converted from: lengths in tenths of a
-// millimetre and the pixel densities along which each one runs.
+// What the font's two sizes are converted from: the cell in tenths of a
+// millimetre, the bold allowance, and the pixel densities along which the
+// height and the width run.
 struct TFontSizeInput {
-  double Height, Width;
+  double CellHeight, Allowance, CellWidth;
   double HeightPixelsPerMm, WidthPixelsPerMm;
 };
 
@@ -50,29 +51,25 @@ void SelectJobFont() {
   LOGFONTA& font = state.JobLogFont;
   // Bold strokes need a taller cell to keep the glyphs the same size.
   TExtended allowance = font.lfWeight == FW_BOLD ? 4.0L : 0.0L;
-  // Half a tenth of a millimetre rounds the height, not the width.
-  double height = StoreDouble(static_cast<TExtended>(state.CellHeight) + allowance + 0.5L);
+  bool upright = state.Rotated == 0;
   TFontSizeInput input{};
-  input.Height = height;
-  input.Width = state.CellWidth;
-  input.HeightPixelsPerMm = state.Rotated == 0 ? state.PixelsPerMmY : state.PixelsPerMmX;
-  input.WidthPixelsPerMm = state.Rotated == 0 ? state.PixelsPerMmX : state.PixelsPerMmY;
-  const TFontSizes* known = KnownSizesFor(input);
-  if (known) {
+  input.CellHeight = state.CellHeight;
+  input.Allowance = static_cast<double>(allowance);
+  input.CellWidth = state.CellWidth;
+  input.HeightPixelsPerMm = upright ? state.PixelsPerMmY : state.PixelsPerMmX;
+  input.WidthPixelsPerMm = upright ? state.PixelsPerMmX : state.PixelsPerMmY;
+  if (const TFontSizes* known = KnownSizesFor(input)) {
     font.lfHeight = known->Height;
     font.lfWidth = known->Width;
-    font.lfEscapement = state.Rotated == 0 ? 0 : 900;
-  } else if (state.Rotated == 0) {
-    font.lfHeight = ToDeviceY(height);
-    font.lfWidth = ToDeviceX(state.CellWidth);
-    font.lfEscapement = 0;
   } else {
+    // Half a tenth of a millimetre rounds the height, not the width.
+    double height = StoreDouble(static_cast<TExtended>(state.CellHeight) + allowance + 0.5L);
     // Turned by 90 degrees, the glyph height runs along the device's x axis.
-    font.lfHeight = ToDeviceX(height);
-    font.lfWidth = ToDeviceY(state.CellWidth);
-    font.lfEscapement = 900;
+    font.lfHeight = upright ? ToDeviceY(height) : ToDeviceX(height);
+    font.lfWidth = upright ? ToDeviceX(state.CellWidth) : ToDeviceY(state.CellWidth);
+    RememberSizes(input, font.lfHeight, font.lfWidth);
   }
-  if (!known) RememberSizes(input, font.lfHeight, font.lfWidth);
+  font.lfEscapement = upright ? 0 : 900;
   state.JobFont = CreateFontIndirectA(&font);
   state.PreviousFont = SelectObject(state.PrinterDC, state.JobFont);
 }

@@ -236,7 +236,7 @@ void CheckProfile(const char* path, TCachedProfile& cached) {
 }
 
 TCachedProfile& CachedProfileAt(const char* path) {
-  if (LastProfile == nullptr || LastPath != path) {
+  if (LastProfile == nullptr || std::strcmp(LastPath.c_str(), path) != 0) {
     LastProfile = &ProfileCache[path];
     LastPath = path;
   }
