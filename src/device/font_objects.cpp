@@ -18,6 +18,21 @@ TGdiObject Stock{};
 std::vector<TGdiObject*> Fonts;
 int32_t FontsCreated = 0;
 
+// A job deletes its font and creates the next at every change of weight or
+// size: the object freed last is kept for the next creation.
+TGdiObject* SpareFont = nullptr;
+
+void FreeFont(TGdiObject* font) {
+  delete SpareFont;
+  SpareFont = font;
+}
+
+TGdiObject* NewFont() {
+  TGdiObject* font = SpareFont ? SpareFont : new TGdiObject;
+  SpareFont = nullptr;
+  return font;
+}
+
 bool IsLiveFont(HGDIOBJ object) {
   return object && std::find(Fonts.begin(), Fonts.end(), object) != Fonts.end();
 }
@@ -44,12 +59,14 @@ std::string FontHandleName(const TGdiObject* font) {
 void ReleaseFontSelection(TGdiObject* font) {
   if (!font || font == &Stock) return;
   --font->SelectCount;
-  if (font->DeletePending && font->SelectCount <= 0) delete font;
+  if (font->DeletePending && font->SelectCount <= 0) FreeFont(font);
 }
 
 void ResetFontObjects() {
   for (TGdiObject* font : Fonts) delete font;
   Fonts.clear();
+  delete SpareFont;
+  SpareFont = nullptr;
   FontsCreated = 0;
 }
 
@@ -61,7 +78,11 @@ HFONT CreateFontIndirectA(const LOGFONTA* font) {
   // A run would need two thousand million fonts to wrap; starting over then
   // beats overflowing.
   if (FontsCreated == INT32_MAX) FontsCreated = 0;
-  auto* object = new TGdiObject{++FontsCreated, *font, 0, false};
+  TGdiObject* object = NewFont();
+  object->Id = ++FontsCreated;
+  object->Font = *font;
+  object->SelectCount = 0;
+  object->DeletePending = false;
   // Win32 reads at most LF_FACESIZE bytes of the name; a name that fills
   // them all is cut so that it still ends inside the array.
   object->Font.lfFaceName[LF_FACESIZE - 1] = '\0';
@@ -99,7 +120,7 @@ BOOL DeleteObject(HGDIOBJ object) {
   if (object->SelectCount > 0)
     object->DeletePending = true;
   else
-    delete object;
+    FreeFont(object);
   return 1;
 }
 

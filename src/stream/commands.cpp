@@ -9,7 +9,7 @@ namespace tolvane {
 
 // Each argument is the next field of the command; a missing one repeats the
 // last, and values are stored as soon as they are read.
-static std::string NextArgument() { return NextField("", ','); }
+static std::string_view NextArgument() { return NextFieldView("", ','); }
 
 static void CommandCellSize() {
   PrintState.CellHeight = FieldToFloat(NextArgument());
@@ -53,16 +53,22 @@ static const TCommand Commands[] = {
     {"BITM", DrawLogo},
 };
 
-static std::string UpperCaseAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
+static char UpperCaseAscii(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-void ExecuteCommand(const std::string& command) {
-  std::string name = UpperCaseAscii(NextField(command, ':'));
+// Every name of the table is four upper-case letters.
+static bool IsCommandName(std::string_view name, const char* known) {
+  for (size_t i = 0; i < 4; ++i)
+    if (UpperCaseAscii(name[i]) != known[i]) return false;
+  return true;
+}
+
+void ExecuteCommand(std::string_view command) {
+  std::string_view name = NextFieldView(command, ':');
+  if (name.size() != 4) return;
   for (const TCommand& known : Commands) {
-    if (name == known.Name) {
+    if (IsCommandName(name, known.Name)) {
       known.Run();
       return;
     }

@@ -1,7 +1,8 @@
 #include "stream/escape.h"
 
+#include <algorithm>
 #include <cstring>
-#include <string>
+#include <string_view>
 
 #include "stream/commands.h"
 #include "stream/failure_place.h"
@@ -22,14 +23,18 @@ static void RunSequence(TSequence& sequence) {
   sequence.Stage = SequenceDone;
   // A letter without a command swallows its arguments too.
   if (sequence.Value[0] == 0) return;
-  std::string command = sequence.Value;
-  if (sequence.HasArguments) {
-    command += ',';
-    command.append(sequence.Arguments, sequence.ArgumentsKept);
+  char command[CommandLimit];
+  size_t length = std::strlen(sequence.Value);
+  std::memcpy(command, sequence.Value, length);
+  if (sequence.HasArguments && length < CommandLimit) {
+    command[length++] = ',';
+    size_t kept = std::min(sequence.ArgumentsKept, CommandLimit - length);
+    std::memcpy(command + length, sequence.Arguments, kept);
+    length += kept;
   }
-  if (command.size() > CommandLimit) command.resize(CommandLimit);
-  SetFailureSequence(sequence.Letter, command);
-  ExecuteCommand(command);
+  std::string_view assembled(command, length);
+  SetFailureSequence(sequence.Letter, assembled);
+  ExecuteCommand(assembled);
   ClearFailureSequence();
 }
 

@@ -31,7 +31,7 @@ void SetFailureSource(const std::string& source) {
 
 void SetFailureLine(int64_t line) { Place.Line = line; }
 
-void SetFailureSequence(char letter, const std::string& command) {
+void SetFailureSequence(char letter, std::string_view command) {
   Place.InSequence = true;
   Place.Letter = letter;
   Place.Command = command;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace tolvane {
 
@@ -16,7 +17,7 @@ void SetFailureSource(const std::string& source);
 void SetFailureLine(int64_t line);
 // The escape sequence being run and its command as assembled; empty when
 // none runs.
-void SetFailureSequence(char letter, const std::string& command);
+void SetFailureSequence(char letter, std::string_view command);
 void ClearFailureSequence();
 
 // "report.txt, line 3, ESC F runs \"FSIZ:1-2\"", or empty when the job has

@@ -9,30 +9,55 @@
 
 namespace tolvane {
 
-std::string FieldRemainder;
+namespace {
+
+// The source as given and how much of it has been cut: a field is cut by
+// moving the start on, so the fields handed out stay where they are and
+// nothing is copied.
+std::string FieldSource;
+size_t FieldStart = 0;
+
+}  // namespace
+
 char LocaleDecimalSeparator = '.';
 
+std::string_view FieldRemainder() { return std::string_view(FieldSource).substr(FieldStart); }
+
+std::string_view NextFieldView(std::string_view source, char delimiter) {
+  if (!source.empty()) {
+    FieldSource.assign(source);
+    FieldStart = 0;
+  }
+  std::string_view rest = FieldRemainder();
+  // Fields are a few characters long: a plain loop beats a library call.
+  for (size_t at = 0; at < rest.size(); ++at) {
+    if (rest[at] != delimiter) continue;
+    FieldStart += at + 1;
+    return rest.substr(0, at);
+  }
+  return rest;
+}
+
 std::string NextField(std::string_view source, char delimiter) {
-  if (!source.empty()) FieldRemainder.assign(source);
-  size_t at = FieldRemainder.find(delimiter);
-  if (at == std::string::npos) return FieldRemainder;
-  std::string field = FieldRemainder.substr(0, at);
-  FieldRemainder.erase(0, at + 1);
-  return field;
+  return std::string(NextFieldView(source, delimiter));
 }
 
 static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 static bool IsSign(char c) { return c == '+' || c == '-'; }
+static bool IsIntegerCharacter(char c) { return IsDigit(c) || IsSign(c); }
+static bool IsFloatCharacter(char c) { return IsIntegerCharacter(c) || c == ',' || c == '.'; }
 
-// The field's leading run of characters from the given set.
-static std::string LeadingRun(std::string_view field, std::string_view set) {
+// The field's leading run of characters that belong to the number.
+static std::string_view LeadingRun(std::string_view field, bool (*belongs)(char)) {
   size_t length = 0;
-  while (length < field.size() && set.find(field[length]) != std::string_view::npos) length++;
-  return std::string(field.substr(0, length));
+  while (length < field.size() && belongs(field[length])) length++;
+  return field.substr(0, length);
 }
 
-[[noreturn]] static void FailInteger(const std::string& run) {
-  RaiseJobFailure("'" + run + "' is not a valid integer value");
+[[noreturn]] static void FailInteger(std::string_view run) {
+  std::string message = "'";
+  message.append(run);
+  RaiseJobFailure(message + "' is not a valid integer value");
 }
 
 [[noreturn]] static void FailFloat(const std::string& run) {
@@ -40,7 +65,7 @@ static std::string LeadingRun(std::string_view field, std::string_view set) {
 }
 
 int32_t FieldToInt(std::string_view field) {
-  std::string run = LeadingRun(field, "+-0123456789");
+  std::string_view run = LeadingRun(field, IsIntegerCharacter);
   if (run.empty()) return 0;
   size_t at = IsSign(run[0]) ? 1 : 0;
   bool negative = run[0] == '-';
@@ -69,7 +94,7 @@ static void SwapSeparator(std::string& run) {
 }
 
 double FieldToFloat(std::string_view field) {
-  std::string run = LeadingRun(field, "+,-.0123456789");
+  std::string run(LeadingRun(field, IsFloatCharacter));
   SwapSeparator(run);
   if (run.empty()) return 0.0;
   size_t at = 0;

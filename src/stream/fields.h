@@ -11,7 +11,7 @@
 namespace tolvane {
 
 // The unread rest of the text that NextField cuts; one for all callers.
-extern std::string FieldRemainder;
+std::string_view FieldRemainder();
 
 // The user's decimal separator, read once when the program starts.
 extern char LocaleDecimalSeparator;
@@ -20,6 +20,10 @@ extern char LocaleDecimalSeparator;
 // source replaces FieldRemainder first; an empty one continues on it. Once the
 // last field has been taken, it is returned again on every further call.
 std::string NextField(std::string_view source, char delimiter);
+
+// NextField without a copy: the field stays valid until the next call
+// with a non-empty source.
+std::string_view NextFieldView(std::string_view source, char delimiter);
 
 // Fails with "'run' is not a valid integer value".
 int32_t FieldToInt(std::string_view field);

@@ -60,7 +60,7 @@ TEST(NextField, CutsFieldsOffOneSharedRemainder) {
   for (const Step& step : steps) {
     SCOPED_TRACE(std::string("source '") + step.source + "'");
     EXPECT_EQ(NextField(step.source, step.delimiter), step.field);
-    EXPECT_EQ(FieldRemainder, step.remainder);
+    EXPECT_EQ(FieldRemainder(), step.remainder);
   }
 }
 

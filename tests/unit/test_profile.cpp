@@ -131,5 +131,49 @@ TEST_F(ProfileFile, CacheFollowsTheFileOnDisk) {
   EXPECT_EQ(Read("S", "k"), "five!");
 }
 
+// Lookups repeat the same few names; what they found must follow the file
+// and the spelling of the name must not matter.
+TEST_F(ProfileFile, RepeatedLookupsFollowTheFile) {
+  const std::string other = Dir + "/other.ini";
+  const std::string longName = "a section name longer than sixteen";
+  Write("[Seq]\nB=BOLD:1\nN=BOLD:0\n[" + longName + "]\nkey of a long name=long\n");
+  Touch(Path, 100);
+  Write("[seq]\nb=other\n", other);
+  struct Step {
+    const char* Edit;  // the file's new text, or null
+    const char* Section;
+    const char* Key;
+    const char* Expected;
+    bool Other = false;  // read the second file
+  } steps[] = {
+      {nullptr, "Seq", "B", "BOLD:1"},   {nullptr, "seq", "b", "BOLD:1"},
+      {nullptr, "SEQ", "N", "BOLD:0"},   {nullptr, "Seq", "X", "dflt"},
+      {nullptr, "Seq", "B", "other", true}, {nullptr, "Seq", "B", "BOLD:1"},
+      {nullptr, "Seq", "Y", "dflt"},     {nullptr, "Seq", "Z", "dflt"},
+      {nullptr, "Seq", "N", "BOLD:0"},   {nullptr, "Seq", "B", "BOLD:1"},
+      {nullptr, longName.c_str(), "KEY OF A LONG NAME", "long"},
+      {nullptr, longName.c_str(), "key of a long name", "long"},
+      {"[Seq]\nB=BOLD:2\nX=added\n", "Seq", "B", "BOLD:2"},
+      {nullptr, "Seq", "X", "added"},    {nullptr, "Seq", "N", "dflt"},
+      {nullptr, "seq", "b", "BOLD:2"},   {nullptr, longName.c_str(), "key of a long name", "dflt"},
+      {"", "Seq", "B", "dflt"},
+  };
+  long time = 100;
+  for (const Step& step : steps) {
+    if (step.Edit) {
+      if (*step.Edit) {
+        Write(step.Edit);
+        Touch(Path, ++time);
+      } else {
+        ASSERT_EQ(unlink(Path.c_str()), 0);
+      }
+    }
+    std::string saved = Path;
+    if (step.Other) Path = other;
+    EXPECT_EQ(Read(step.Section, step.Key), step.Expected) << step.Section << "/" << step.Key;
+    Path = saved;
+  }
+}
+
 }  // namespace
 }  // namespace tolvane

@@ -97,6 +97,40 @@ TEST_F(Units, JobFontSizeFollowsCellWeightAndOrientation) {
   }
 }
 
+// Sizes converted once are taken again on a switch back: each must still be
+// what the converters give for the state as it stands.
+TEST_F(Units, JobFontSizesRepeatWhatTheConvertersGive) {
+  struct Step {
+    double pixelsX, pixelsY, cellHeight, cellWidth;
+    int32_t weight, rotated;
+  } steps[] = {
+      {23.645, 11.8118, 36, 24, 700, 0}, {23.645, 11.8118, 36, 24, 400, 0},
+      {23.645, 11.8118, 36, 24, 700, 0}, {23.645, 11.8118, 36, 24, 700, 1},
+      {23.645, 11.8118, 36, 24, 400, 1}, {23.645, 11.8118, 36, 24, 700, 0},
+      {23.645, 11.8118, 24, 36, 700, 0}, {11.8118, 23.645, 36, 24, 700, 0},
+      {11.8118, 23.645, 36, 24, 700, 1}, {23.645, 11.8118, 36, 24, 600, 0},
+      {23.645, 11.8118, 36, 24, 700, 0}, {23.645, 11.8118, 36, 24, 700, 0},
+  };
+  for (const Step& step : steps) {
+    PrintState.PixelsPerMmX = step.pixelsX;
+    PrintState.PixelsPerMmY = step.pixelsY;
+    PrintState.CellHeight = step.cellHeight;
+    PrintState.CellWidth = step.cellWidth;
+    PrintState.JobLogFont.lfWeight = step.weight;
+    PrintState.Rotated = step.rotated;
+    SelectJobFont();
+    double height = step.cellHeight + (step.weight == 700 ? 4.0 : 0.0) + 0.5;
+    bool upright = step.rotated == 0;
+    SCOPED_TRACE(testing::Message() << step.pixelsX << "/" << step.pixelsY << " "
+                                    << step.cellHeight << "x" << step.cellWidth << " weight "
+                                    << step.weight << " rotated " << step.rotated);
+    EXPECT_EQ(PrintState.JobLogFont.lfHeight, upright ? ToDeviceY(height) : ToDeviceX(height));
+    EXPECT_EQ(PrintState.JobLogFont.lfWidth,
+              upright ? ToDeviceX(step.cellWidth) : ToDeviceY(step.cellWidth));
+    EXPECT_EQ(PrintState.JobLogFont.lfEscapement, upright ? 0 : 900);
+  }
+}
+
 TEST_F(Units, PageStartResetsThePenOnlyWhenPending) {
   PrintState.PenX = 120;
   PrintState.PenY = -41;

@@ -51,10 +51,12 @@ bool SameFont(const LOGFONTA& a, const LOGFONTA& b) {
          strncmp(a.lfFaceName, b.lfFaceName, LF_FACESIZE) == 0;
 }
 
+// A report switches between the fonts it drew with last, so the search
+// starts at the most recently used; no two fonts of the list are the same.
 TPdfTextFont* CurrentFont(TPdfCanvas& canvas) {
   if (canvas.Current) return canvas.Current;
   auto& fonts = canvas.TextFonts;
-  for (size_t i = 0; i < fonts.size(); ++i) {
+  for (size_t i = fonts.size(); i-- > 0;) {
     if (!SameFont(fonts[i]->Key, canvas.Selected)) continue;
     std::rotate(fonts.begin() + i, fonts.begin() + i + 1, fonts.end());
     return canvas.Current = fonts.back().get();

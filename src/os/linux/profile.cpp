@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <string_view>
 #include <unordered_map>
 
 #include "os/linux/profile_file.h"
@@ -23,12 +24,36 @@ namespace tolvane {
 
 namespace {
 
-typedef std::unordered_map<std::string, std::string> TProfileKeys;
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Section and key names are stored lower-cased so that lookups are plain
-// hash finds.
+// Names are hashed and compared without regard to ASCII case, so that a
+// lookup finds its entry as the caller spelled it, without a lower-cased copy.
+struct TNameHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view name) const {
+    uint64_t hash = 14695981039346656037ull;
+    for (char c : name) hash = (hash ^ static_cast<unsigned char>(LowerAscii(c))) * 1099511628211ull;
+    return static_cast<size_t>(hash);
+  }
+};
+
+struct TNameEqual {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+      if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    return true;
+  }
+};
+
+template <typename TValue>
+using TNameMap = std::unordered_map<std::string, TValue, TNameHash, TNameEqual>;
+
+typedef TNameMap<std::string> TProfileKeys;
+
 struct TParsedProfile {
-  std::unordered_map<std::string, TProfileKeys> Sections;
+  TNameMap<TProfileKeys> Sections;
 };
 
 // What identifies one state of a file: any change of content moves at least
@@ -42,17 +67,38 @@ struct TFileIdentity {
   long ModifiedNanoseconds;
 };
 
+// One lookup as the caller spelled it and what it found (null: nothing).
+// A report asks for the same few escape letters all along, and comparing
+// the names as given is much cheaper than hashing them.
+constexpr size_t RecentNameSize = 16;
+struct TRecentLookup {
+  char Section[RecentNameSize];
+  char Key[RecentNameSize];
+  const std::string* Value;
+};
+constexpr int RecentLookupCount = 4;
+
 // A missing file is remembered too, so that it is not looked for again
-// within the same sheet.
+// within the same sheet. The recent lookups hold only while the parsed file
+// stays the same.
 struct TCachedProfile {
   bool Present = false;
   TFileIdentity Identity{};
   TParsedProfile Profile;
   uint64_t CheckedRound = 0;
   int64_t CheckedAtMs = 0;
+  TRecentLookup Recent[RecentLookupCount]{};
+  int RecentCount = 0;
+  int RecentNext = 0;
 };
 
 std::map<std::string, TCachedProfile> ProfileCache;
+
+// A job asks about one file again and again: its entry is kept at hand, so
+// that a lookup does not search the cache by the whole path. Entries of a
+// std::map stay where they are until erased.
+std::string LastPath;
+TCachedProfile* LastProfile = nullptr;
 
 // Round 0 means no job has asked for revalidation: every lookup checks.
 uint64_t RevalidationRound = 0;
@@ -80,13 +126,6 @@ std::string Trim(const std::string& text) {
   return text.substr(first, last - first + 1);
 }
 
-std::string LowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
 std::string Unquote(const std::string& value) {
   if (value.size() < 2) return value;
   char first = value.front();
@@ -100,17 +139,19 @@ std::string Unquote(const std::string& value) {
 // name is ever searched.
 TProfileKeys* OpenSection(TParsedProfile& profile, const std::string& line) {
   size_t close = line.find(']');
-  std::string name = LowerAscii(Trim(line.substr(1, close - 1)));
+  std::string name = Trim(line.substr(1, close - 1));
   auto [entry, inserted] = profile.Sections.try_emplace(name);
   return inserted ? &entry->second : nullptr;
 }
 
 void AddKey(TProfileKeys& keys, const std::string& line) {
   size_t equals = line.find('=');
-  std::string name = LowerAscii(Trim(line.substr(0, equals)));
+  std::string name = Trim(line.substr(0, equals));
   if (name.empty()) return;
   std::string value;
   if (equals != std::string::npos) value = Unquote(Trim(line.substr(equals + 1)));
+  // A NUL byte in the file ends the value as the caller will see it anyway.
+  value.resize(std::strlen(value.c_str()));
   keys.try_emplace(name, value);  // the first of a repeated key wins
 }
 
@@ -179,14 +220,12 @@ void CheckProfile(const char* path, TCachedProfile& cached) {
   cached.CheckedRound = RevalidationRound;
   cached.CheckedAtMs = MonotonicMs();
   struct stat info;
-  if (stat(path, &info) != 0 || !S_ISREG(info.st_mode)) {
-    cached.Present = false;
-    cached.Profile = TParsedProfile{};
-    return;
-  }
-  if (cached.Present && SameIdentity(cached.Identity, IdentityOf(info))) return;
+  bool regular = stat(path, &info) == 0 && S_ISREG(info.st_mode);
+  if (regular && cached.Present && SameIdentity(cached.Identity, IdentityOf(info))) return;
+  cached.RecentCount = 0;
+  cached.RecentNext = 0;
   TCachedProfile loaded;
-  if (!LoadProfile(path, loaded)) {
+  if (!regular || !LoadProfile(path, loaded)) {
     cached.Present = false;
     cached.Profile = TParsedProfile{};
     return;
@@ -196,10 +235,52 @@ void CheckProfile(const char* path, TCachedProfile& cached) {
   cached.Profile = std::move(loaded.Profile);
 }
 
-const TParsedProfile* CurrentProfile(const char* path) {
-  TCachedProfile& cached = ProfileCache[path];
-  if (!CheckedLately(cached)) CheckProfile(path, cached);
-  return cached.Present ? &cached.Profile : nullptr;
+TCachedProfile& CachedProfileAt(const char* path) {
+  if (LastProfile == nullptr || std::strcmp(LastPath.c_str(), path) != 0) {
+    LastProfile = &ProfileCache[path];
+    LastPath = path;
+  }
+  return *LastProfile;
+}
+
+// Copies a name into place when it fits, and says whether it did.
+bool KeepName(char (&place)[RecentNameSize], const char* name) {
+  size_t length = std::strlen(name);
+  if (length >= RecentNameSize) return false;
+  std::memcpy(place, name, length + 1);
+  return true;
+}
+
+bool SameText(const char* kept, const char* name) {
+  for (; *kept == *name; ++kept, ++name)
+    if (*kept == 0) return true;
+  return false;
+}
+
+const TRecentLookup* RecentLookup(const TCachedProfile& cached, const char* section,
+                                  const char* key) {
+  for (int i = 0; i < cached.RecentCount; ++i) {
+    const TRecentLookup& recent = cached.Recent[i];
+    if (SameText(recent.Key, key) && SameText(recent.Section, section)) return &recent;
+  }
+  return nullptr;
+}
+
+void RememberLookup(TCachedProfile& cached, const char* section, const char* key,
+                    const std::string* value) {
+  TRecentLookup& recent = cached.Recent[cached.RecentNext];
+  if (!KeepName(recent.Section, section) || !KeepName(recent.Key, key)) return;
+  recent.Value = value;
+  cached.RecentNext = (cached.RecentNext + 1) % RecentLookupCount;
+  if (cached.RecentCount < RecentLookupCount) ++cached.RecentCount;
+}
+
+const std::string* LookUpParsed(const TParsedProfile& profile, const char* section,
+                                const char* key) {
+  auto keys = profile.Sections.find(std::string_view(section));
+  if (keys == profile.Sections.end()) return nullptr;
+  auto entry = keys->second.find(std::string_view(key));
+  return entry == keys->second.end() ? nullptr : &entry->second;
 }
 
 }  // namespace
@@ -208,27 +289,35 @@ void RevalidateProfiles() { ++RevalidationRound; }
 
 void CheckProfilesOnEveryLookup() { RevalidationRound = 0; }
 
-void ForgetProfile(const std::string& path) { ProfileCache.erase(path); }
+void ForgetProfile(const std::string& path) {
+  if (LastProfile != nullptr && LastPath == path) LastProfile = nullptr;
+  ProfileCache.erase(path);
+}
+
+const std::string* FindProfileText(const char* path, const char* section, const char* key) {
+  if (path == nullptr || section == nullptr || key == nullptr) return nullptr;
+  TCachedProfile& cached = CachedProfileAt(path);
+  if (!CheckedLately(cached)) CheckProfile(path, cached);
+  if (!cached.Present) return nullptr;
+  if (const TRecentLookup* recent = RecentLookup(cached, section, key)) return recent->Value;
+  const std::string* value = LookUpParsed(cached.Profile, section, key);
+  RememberLookup(cached, section, key, value);
+  return value;
+}
 
 bool FindProfileValue(const char* path, const char* section, const char* key,
                       std::string& value) {
-  if (path == nullptr || section == nullptr || key == nullptr) return false;
-  const TParsedProfile* profile = CurrentProfile(path);
-  if (profile == nullptr) return false;
-  auto keys = profile->Sections.find(LowerAscii(section));
-  if (keys == profile->Sections.end()) return false;
-  auto entry = keys->second.find(LowerAscii(key));
-  if (entry == keys->second.end()) return false;
-  // A NUL byte in the file ends the value as the caller will see it anyway.
-  value = entry->second.substr(0, std::strlen(entry->second.c_str()));
+  const std::string* text = FindProfileText(path, section, key);
+  if (text == nullptr) return false;
+  value = *text;
   return true;
 }
 
 bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
-  return LowerAscii(a) == LowerAscii(b);
+  return TNameEqual()(a, b);
 }
 
-DWORD CopyProfileString(const std::string& text, LPSTR buffer, DWORD size) {
+DWORD CopyProfileString(std::string_view text, LPSTR buffer, DWORD size) {
   if (buffer == nullptr || size == 0) return 0;
   size_t count = text.size() < size ? text.size() : size - 1;
   std::memcpy(buffer, text.data(), count);
@@ -238,11 +327,9 @@ DWORD CopyProfileString(const std::string& text, LPSTR buffer, DWORD size) {
 
 DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue,
                                LPSTR buffer, DWORD size, LPCSTR fileName) {
-  std::string value;
-  if (!FindProfileValue(fileName, section, key, value) || value.empty()) {
-    value = defaultValue != nullptr ? defaultValue : "";
-  }
-  return CopyProfileString(value, buffer, size);
+  const std::string* value = FindProfileText(fileName, section, key);
+  if (value != nullptr && !value->empty()) return CopyProfileString(*value, buffer, size);
+  return CopyProfileString(defaultValue != nullptr ? defaultValue : "", buffer, size);
 }
 
 // Unsigned arithmetic keeps an over-long number defined: it wraps at 32 bits

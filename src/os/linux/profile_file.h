@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "os/win32.h"
 
@@ -13,6 +14,10 @@ namespace tolvane {
 // file, the section or the key is missing. The value may be empty.
 bool FindProfileValue(const char* path, const char* section, const char* key,
                       std::string& value);
+
+// The same value without a copy, or null; it stays valid until the next
+// lookup, which may find the file changed and read it again.
+const std::string* FindProfileText(const char* path, const char* section, const char* key);
 
 // Back to checking the file on every lookup, as before the first job
 // asked for revalidation; for a process that runs more than one job.
@@ -28,6 +33,6 @@ bool SameNameIgnoringCase(const std::string& a, const std::string& b);
 
 // Copies `text` into `buffer`, cut to `size` less one byte and zero-terminated;
 // returns the number of characters copied. Size 0 leaves the buffer alone.
-DWORD CopyProfileString(const std::string& text, LPSTR buffer, DWORD size);
+DWORD CopyProfileString(std::string_view text, LPSTR buffer, DWORD size);
 
 }  // namespace tolvane
