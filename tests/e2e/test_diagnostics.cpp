@@ -5,14 +5,18 @@
 #include <netinet/in.h>
 #include <pty.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cups_test_queue.h"
@@ -385,14 +389,15 @@ TEST_F(Diagnostics, ListPrintersNamesEachPrinterAndTheDefault) {
 }
 
 TEST_F(Diagnostics, ATerminalSeesProgressAndASummaryOfALongJob) {
-  // Long enough to pass the second after which progress shows, with time
-  // to spare on a fast machine: a page of the trace takes well under a
-  // millisecond.
+  // The report comes through a pipe that stalls half way for longer than
+  // the second after which progress shows, so the job is long however fast
+  // it prints.
   std::string page;
   for (int line = 0; line < 66; line++) page += std::string(80, 'x') + "\n";
-  std::string report;
-  for (int sheet = 0; sheet < 8000; sheet++) report += page + "\f";
-  WriteFile("report.txt", report);
+  std::string half;
+  for (int sheet = 0; sheet < 100; sheet++) half += page + "\f";
+  WriteFile("report.txt", half + half);
+  ASSERT_EQ(mkfifo(PathOf("report.pipe").c_str(), 0600), 0);
   WriteSystemProfile("[windows]\ndevice=T,TRACE,/dev/null\n");
   int terminal = -1, side = -1;
   ASSERT_EQ(openpty(&terminal, &side, nullptr, nullptr, nullptr), 0);
@@ -401,10 +406,19 @@ TEST_F(Diagnostics, ATerminalSeesProgressAndASummaryOfALongJob) {
     dup2(side, 2);
     if (chdir(directory_.c_str()) != 0) _exit(127);
     setenv("TOLVANE_SYSTEM_PROFILE", PathOf("system.ini").c_str(), 1);
-    execl("./tolvane", "./tolvane", "report.txt", "1", static_cast<char*>(nullptr));
+    execl("./tolvane", "./tolvane", "report.pipe", "1", static_cast<char*>(nullptr));
     _exit(127);
   }
   close(side);
+  {
+    std::FILE* pipe = std::fopen(PathOf("report.pipe").c_str(), "wb");
+    ASSERT_NE(pipe, nullptr);
+    std::fwrite(half.data(), 1, half.size(), pipe);
+    std::fflush(pipe);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+    std::fwrite(half.data(), 1, half.size(), pipe);
+    std::fclose(pipe);
+  }
   std::string seen;
   char chunk[4096];
   for (ssize_t got; (got = read(terminal, chunk, sizeof chunk)) > 0;) seen.append(chunk, got);
@@ -415,7 +429,7 @@ TEST_F(Diagnostics, ATerminalSeesProgressAndASummaryOfALongJob) {
   EXPECT_TRUE(Contains(seen, "\rtolvane: ")) << seen;
   EXPECT_TRUE(Contains(seen, " sheets printed, ")) << seen;
   EXPECT_TRUE(Contains(seen, " pages read")) << seen;
-  EXPECT_TRUE(Contains(seen, "tolvane: 8000 sheets to TRACE: /dev/null\r\n")) << seen;
+  EXPECT_TRUE(Contains(seen, "tolvane: 200 sheets to TRACE: /dev/null\r\n")) << seen;
   // Without a terminal, the same job says nothing.
   TJobResult job = Run({"report.txt", "1"});
   EXPECT_EQ(job.ExitCode, 0);
