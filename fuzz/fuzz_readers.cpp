@@ -69,7 +69,7 @@ void CheckFields(std::string_view text) {
   std::string joined = tolvane::NextField(text, ',');
   size_t fields = std::count(text.begin(), text.end(), ',');
   for (size_t i = 0; i < fields; i++) joined += "," + tolvane::NextField("", ',');
-  std::string last = tolvane::FieldRemainder;
+  std::string last(tolvane::FieldRemainder());
   if (joined != text) Wrong("the fields do not make up the text");
   if (tolvane::NextField("", ',') != last) Wrong("the last field did not come again");
 }

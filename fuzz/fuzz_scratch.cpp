@@ -238,7 +238,7 @@ void ResetJob() {
   DropTraces();
   for (const std::string& path : InputProfiles) tolvane::ForgetProfile(path);
   tolvane::ResetJobState();
-  tolvane::FieldRemainder.clear();
+  tolvane::ForgetFields();
   // The notes kept for the job log would otherwise grow with every input.
   tolvane::ForgetRunNotes();
 }

@@ -23,6 +23,11 @@ char LocaleDecimalSeparator = '.';
 
 std::string_view FieldRemainder() { return std::string_view(FieldSource).substr(FieldStart); }
 
+void ForgetFields() {
+  FieldSource.clear();
+  FieldStart = 0;
+}
+
 std::string_view NextFieldView(std::string_view source, char delimiter) {
   if (!source.empty()) {
     FieldSource.assign(source);

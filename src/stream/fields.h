@@ -13,6 +13,10 @@ namespace tolvane {
 // The unread rest of the text that NextField cuts; one for all callers.
 std::string_view FieldRemainder();
 
+// Drops the text NextField was cutting, so that nothing of one job's
+// fields is left for the next.
+void ForgetFields();
+
 // The user's decimal separator, read once when the program starts.
 extern char LocaleDecimalSeparator;
 
