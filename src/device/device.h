@@ -140,7 +140,11 @@ void TidyFolderOfOutput(const std::string& path);
 // The contexts made by CreateDCA and not yet deleted, oldest first. A handle
 // is checked against them before it is ever dereferenced.
 const std::vector<TDeviceContext*>& LiveContexts();
-bool IsLiveContext(HDC dc);
+// The context made last (null when none is live), which a job draws on: a
+// drawing call on it is checked without a search or a call.
+extern HDC NewestContext;
+bool IsOlderLiveContext(HDC dc);
+inline bool IsLiveContext(HDC dc) { return dc && (dc == NewestContext || IsOlderLiveContext(dc)); }
 
 // The font that every new context holds (F0); never freed.
 TGdiObject* StockFont();

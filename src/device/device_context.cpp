@@ -73,10 +73,10 @@ int CloseDocument(TDeviceContext* dc) {
 
 const std::vector<TDeviceContext*>& LiveContexts() { return Contexts; }
 
-// A job draws on one context, the one made last, so that is looked at first.
-bool IsLiveContext(HDC dc) {
-  if (dc && !Contexts.empty() && Contexts.back() == dc) return true;
-  return dc && std::find(Contexts.begin(), Contexts.end(), dc) != Contexts.end();
+HDC NewestContext = nullptr;
+
+bool IsOlderLiveContext(HDC dc) {
+  return std::find(Contexts.begin(), Contexts.end(), dc) != Contexts.end();
 }
 
 HDC CreateDCA(LPCSTR driver, LPCSTR device, LPCSTR port, const DEVMODEA* /*mode*/) {
@@ -102,6 +102,7 @@ HDC CreateDCA(LPCSTR driver, LPCSTR device, LPCSTR port, const DEVMODEA* /*mode*
   if (!backend->Open(dc.get())) return nullptr;
   ++ContextsCreated;
   Contexts.push_back(dc.get());
+  NewestContext = dc.get();
   return dc.release();
 }
 
@@ -153,6 +154,7 @@ int AbortDoc(HDC dc) {
 BOOL DeleteDC(HDC dc) {
   if (!IsLiveContext(dc)) return 0;
   Contexts.erase(std::find(Contexts.begin(), Contexts.end(), dc));
+  NewestContext = Contexts.empty() ? nullptr : Contexts.back();
   // The backend closes while the selected font is still there to look at;
   // a font deleted while selected goes only after that.
   dc->Backend->Close(dc);

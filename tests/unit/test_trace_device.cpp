@@ -401,5 +401,29 @@ DeleteDC
 )");
 }
 
+// Text goes to the context it is drawn on, newest or older, and never to
+// one deleted: the newest is no longer the one made last once that is gone.
+TEST_F(TraceDevice, TextReachesOnlyLiveContexts) {
+  HDC first = Open(), second = Open("Trace", "second.trace");
+  EXPECT_TRUE(TextOutA(first, 1, 2, "a", 1));
+  EXPECT_TRUE(TextOutA(second, 3, 4, "b", 1));
+  DeleteDC(second);
+  EXPECT_FALSE(TextOutA(second, 5, 6, "c", 1));
+  EXPECT_TRUE(TextOutA(first, 7, 8, "d", 1));
+  HDC third = Open("Trace", "third.trace");
+  DeleteDC(first);
+  EXPECT_FALSE(TextOutA(first, 9, 10, "e", 1));
+  EXPECT_FALSE(TextOutA(nullptr, 9, 10, "e", 1));
+  EXPECT_TRUE(TextOutA(third, 11, 12, "f", 1));
+  DeleteDC(third);
+  EXPECT_FALSE(TextOutA(third, 13, 14, "g", 1));
+  const std::string head = "CreateDCA \"TRACE\" \"Trace\" ";
+  EXPECT_EQ(Trace(), head + "\"job.trace\" -> DC1\nTextOutA 1 2 \"a\"\nTextOutA 7 8 \"d\"\nDeleteDC\n");
+  EXPECT_EQ(Trace("second.trace"),
+            head + "\"second.trace\" -> DC2\nTextOutA 3 4 \"b\"\nDeleteDC\n");
+  EXPECT_EQ(Trace("third.trace"),
+            head + "\"third.trace\" -> DC3\nTextOutA 11 12 \"f\"\nDeleteDC\n");
+}
+
 }  // namespace
 }  // namespace tolvane

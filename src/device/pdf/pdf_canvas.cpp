@@ -293,35 +293,31 @@ void PdfFontSelected(TDeviceContext* dc, const TGdiObject* font, const TGdiObjec
 
 void PdfFontDeleted(TDeviceContext*, const TGdiObject*) {}
 
-// Kept out of the way of the drawing of a glyph, which runs for every byte
-// of a report: the font is looked for only when another was selected, and
-// the background painted only for opaque text.
-[[gnu::noinline]] TPdfTextFont* FontToDrawWith(TPdfCanvas& canvas) { return CurrentFont(canvas); }
-
-[[gnu::noinline]] void PaintTextBackground(TPdfCanvas& canvas, const TPdfTextFont& font, int x,
-                                           int y, const char* text, int count) {
-  double advance = 0;
-  for (int i = 0; i < count; ++i) advance += font.Glyphs->Advance[static_cast<unsigned char>(text[i])];
-  PaintBackground(canvas, font, x, y, advance);
+// Text drawn before its font is looked for (after another was selected),
+// or opaque text: kept out of the way of the drawing of a glyph, which runs
+// for every byte of a report and so saves nothing it need not.
+[[gnu::noinline]] void DrawTextOnTheWayRound(TPdfCanvas& canvas, int x, int y, const char* text,
+                                           int count) {
+  TPdfTextFont* font = CurrentFont(canvas);
+  if (!font->Font) return;
+  if (!canvas.Transparent) {
+    double advance = 0;
+    for (int i = 0; i < count; ++i)
+      advance += font->Glyphs->Advance[static_cast<unsigned char>(text[i])];
+    PaintBackground(canvas, *font, x, y, advance);
+  }
+  AddPdfGlyphs(canvas.Content, canvas.Text, *font, text, count, x + font->Layout.BaselineX,
+               y + font->Layout.BaselineY, canvas.PrintableWidth, canvas.PrintableHeight);
 }
 
 void PdfTextOutput(TDeviceContext* dc, int x, int y, const char* text, int count) {
   TPdfCanvas& canvas = Canvas(dc);
   if (!dc->InPage || !canvas.SheetOpen || count <= 0) return;
-  TPdfTextFont* font = canvas.Current ? canvas.Current : FontToDrawWith(canvas);
+  TPdfTextFont* font = canvas.Current;
+  if (!font || !canvas.Transparent) return DrawTextOnTheWayRound(canvas, x, y, text, count);
   if (!font->Font) return;
-  const TFaceGlyphs& glyphs = *font->Glyphs;
-  const TFontLayout& layout = font->Layout;
-  if (!canvas.Transparent) PaintTextBackground(canvas, *font, x, y, text, count);
-  double originX = x + layout.BaselineX;
-  double originY = y + layout.BaselineY;
-  for (int i = 0; i < count; ++i) {
-    auto byte = static_cast<unsigned char>(text[i]);
-    AddPdfGlyph(canvas.Content, canvas.Text, *font, byte, originX, originY,
-                canvas.PrintableWidth, canvas.PrintableHeight);
-    originX += glyphs.Advance[byte] * layout.AdvanceX;
-    originY += glyphs.Advance[byte] * layout.AdvanceY;
-  }
+  AddPdfGlyphs(canvas.Content, canvas.Text, *font, text, count, x + font->Layout.BaselineX,
+               y + font->Layout.BaselineY, canvas.PrintableWidth, canvas.PrintableHeight);
 }
 
 int PdfStretchDIBits(TDeviceContext* dc, const TStretchCall& call) {

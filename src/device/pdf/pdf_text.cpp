@@ -321,6 +321,47 @@ inline bool NextOnRun(const TPdfText& text, const TPdfTextFont& font, double x, 
   return along > text.WaitingAlong;
 }
 
+// The code that WriteWaiting writes for the waiting glyph where that is
+// simplest: its pen on its pixel, a code made for the step to the next
+// glyph, the run's string open; the pen is moved on. -1, and nothing
+// changed, otherwise.
+inline int TakeWaitingCodeQuickly(TPdfText& text, double nextAlong) {
+  if (!text.Waiting || !text.InString) return -1;
+  if (std::fabs(text.WaitingAlong - text.Pen) > PenSlack) return -1;
+  const TPdfSizedFont& sized = *text.WaitingFont->Sized;
+  unsigned char byte = text.WaitingByte;
+  double wanted = nextAlong - text.Pen;
+  int nearest = NearestCode(sized, byte, wanted);
+  if (nearest < 0 || std::fabs(sized.Steps[byte][nearest] - wanted) > PenSlack) return -1;
+  text.Waiting = false;
+  text.Pen += sized.Steps[byte][nearest];
+  return sized.Codes[byte][nearest] - 1;
+}
+
+// AddPdfGlyph for the next glyph of the open run in its font, on its
+// baseline, whose waiting glyph takes its code quickly: returns that code,
+// for the caller to write. -1, and nothing changed, for every other glyph.
+inline int AddNextGlyphQuickly(TPdfText& text, TPdfTextFont& font, unsigned char byte, double x,
+                               double y, double width, double height) {
+  double reach = font.Reach;
+  if (x < -reach || y < -reach || x > width + reach || y > height + reach) return -1;
+  if (font.BaseCodes[byte] <= 0 || &font != text.RunFont || !text.InLine) return -1;
+  double along = 0;
+  if (!NextOnRun(text, font, x, y, along)) return -1;
+  int code = TakeWaitingCodeQuickly(text, along);
+  if (code < 0) return -1;
+  text.Waiting = true;
+  text.WaitingFont = &font;
+  text.WaitingByte = byte;
+  text.WaitingAlong = along;
+  return code;
+}
+
+// Out of line, so that the glyph that needs nothing else saves nothing.
+[[gnu::noinline]] void AppendCodeOutOfLine(std::string& content, int code) {
+  AppendCode(content, code);
+}
+
 }  // namespace
 
 void PreparePdfTextFont(TPdfTextFont& font, const LOGFONTA& description,
@@ -387,6 +428,39 @@ void AddPdfGlyph(std::string& content, TPdfText& text, TPdfTextFont& font, unsig
   text.WaitingFont = &font;
   text.WaitingByte = byte;
   text.WaitingAlong = along;
+}
+
+namespace {
+
+[[gnu::noinline]] void AddPdfGlyphsOneByOne(std::string& content, TPdfText& text,
+                                            TPdfTextFont& font, const char* bytes, int count,
+                                            double x, double y, double width, double height) {
+  const double* advance = font.Glyphs->Advance;
+  const TFontLayout& layout = font.Layout;
+  for (int i = 0; i < count; ++i) {
+    auto byte = static_cast<unsigned char>(bytes[i]);
+    int code = AddNextGlyphQuickly(text, font, byte, x, y, width, height);
+    if (code >= 0)
+      AppendCode(content, code);
+    else
+      AddPdfGlyph(content, text, font, byte, x, y, width, height);
+    x += advance[byte] * layout.AdvanceX;
+    y += advance[byte] * layout.AdvanceY;
+  }
+}
+
+}  // namespace
+
+void AddPdfGlyphs(std::string& content, TPdfText& text, TPdfTextFont& font, const char* bytes,
+                  int count, double x, double y, double width, double height) {
+  // A report draws one glyph a call: the common one costs no more than its
+  // code's writing.
+  if (count == 1) {
+    int code = AddNextGlyphQuickly(text, font, static_cast<unsigned char>(*bytes), x, y, width,
+                                   height);
+    if (code >= 0) return AppendCodeOutOfLine(content, code);
+  }
+  AddPdfGlyphsOneByOne(content, text, font, bytes, count, x, y, width, height);
 }
 
 void EndPdfText(std::string& content, TPdfText& text) {

@@ -80,6 +80,12 @@ struct TPdfText {
 void AddPdfGlyph(std::string& content, TPdfText& text, TPdfTextFont& font, unsigned char byte,
                  double x, double y, double width, double height);
 
+// The glyphs of count bytes in font, the first with its origin at x, y,
+// each next one an advance on: AddPdfGlyph for each, with the common glyph
+// (the next of the open run, on its pixel) kept out of any call.
+void AddPdfGlyphs(std::string& content, TPdfText& text, TPdfTextFont& font, const char* bytes,
+                  int count, double x, double y, double width, double height);
+
 // Ends the text object (before other drawing, and at the page's end).
 void EndPdfText(std::string& content, TPdfText& text);
 
