@@ -201,10 +201,17 @@ def bold_cost(work, pages, rounds, drivers):
     for program in drivers:
         if program not in ("PDF", "PS"):
             continue
-        best = measure(work, [program], [(base, pages), (plain_base, pages)], rounds)
-        if (program, base) not in best or (program, plain_base) not in best:
+        # The two differ by a few per cent: they take turns, and more rounds
+        # than the tables, so that the machine's moods fall on both alike.
+        best = {}
+        for _ in range(max(rounds, 9)):
+            for report in (base, plain_base):
+                result = run_once(work, program, report)
+                if result is not None and (report not in best or result[0] < best[report][0]):
+                    best[report] = result
+        if base not in best or plain_base not in best:
             continue
-        with_, without = best[(program, base)], best[(program, plain_base)]
+        with_, without = best[base], best[plain_base]
         time_per_glyph, bytes_per_glyph = without[0] / glyphs, without[1] / glyphs
         time_glyphs = (with_[0] - without[0]) / switches / time_per_glyph
         byte_glyphs = (with_[1] - without[1]) / switches / bytes_per_glyph
