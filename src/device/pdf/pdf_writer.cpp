@@ -121,6 +121,20 @@ void WriteObject(TPdfWriter& writer, int number, std::string_view value) {
   if (writer.PackedObjects.size() >= ObjectsPerStream) PackObjects(writer);
 }
 
+namespace {
+
+// Ends a stream's dictionary, whose entries head holds, with its length,
+// and writes the stream's bytes after it.
+void WriteStreamBody(TPdfWriter& writer, std::string& head, std::string_view body) {
+  head += "/Length ";
+  AppendInteger(head, int64_t(body.size()));
+  head += ">>\nstream\n";
+  WriteBytes(writer, head);
+  WriteBytes(writer, body);
+}
+
+}  // namespace
+
 void WriteStream(TPdfWriter& writer, int number, std::string_view entries, std::string_view data) {
   std::string_view body = data;
   bool packed = false;
@@ -133,11 +147,7 @@ void WriteStream(TPdfWriter& writer, int number, std::string_view entries, std::
   std::string head = "<<";
   head += entries;
   if (packed) head += "/Filter/FlateDecode";
-  head += "/Length ";
-  AppendInteger(head, int64_t(body.size()));
-  head += ">>\nstream\n";
-  WriteBytes(writer, head);
-  WriteBytes(writer, body);
+  WriteStreamBody(writer, head, body);
   WriteBytes(writer, "\nendstream\nendobj\n");
 }
 
@@ -206,11 +216,7 @@ bool FinishPdf(TPdfWriter& writer, int root, int info) {
   AppendInteger(head, info);
   head += " 0 R";
   if (packed) head += "/Filter/FlateDecode/DecodeParms<</Predictor 12/Columns 8>>";
-  head += "/Length ";
-  AppendInteger(head, int64_t(body.size()));
-  head += ">>\nstream\n";
-  WriteBytes(writer, head);
-  WriteBytes(writer, body);
+  WriteStreamBody(writer, head, body);
   std::string end = "\nendstream\nendobj\nstartxref\n";
   AppendInteger(end, int64_t(start));
   end += "\n%%EOF\n";
