@@ -57,7 +57,7 @@ void WritePdfSheet(TPdfDocument& document, const std::string& content) {
   TPdfWriter& writer = document.Writer;
   TPdfObjects& objects = Objects(document);
   int stream = ReserveObject(writer), page = ReserveObject(writer);
-  WriteStream(writer, stream, "", content);
+  WriteContentStream(writer, stream, content);
   std::string dictionary = "<</Type/Page/Parent " + Reference(objects.PageTree) + "/MediaBox[0 0 ";
   AppendNumber(dictionary, document.Frame.Width);
   dictionary += ' ';

@@ -107,6 +107,20 @@ bool AnsiNamesCode(int code) {
          code != 0x90 && code != 0x9D;
 }
 
+// A line end in a string costs two bytes, the backslash and the letter, in
+// a stream that is mostly glyph codes; such a code goes to a glyph only
+// when every other is taken.
+bool EscapedAsLineEnd(int code) { return code == '\n' || code == '\r'; }
+
+// The lowest code not yet taken, a line end last; 256 when all are.
+int FirstFreeCode(const bool (&used)[256]) {
+  for (int code = 0; code < 256; ++code)
+    if (!used[code] && !EscapedAsLineEnd(code)) return code;
+  for (int code : {'\n', '\r'})
+    if (!used[code]) return code;
+  return 256;
+}
+
 std::string CharacterName(char32_t character) {
   char name[16];
   std::snprintf(name, sizeof name, character < 0x10000 ? "/uni%04X" : "/u%X",
@@ -256,10 +270,7 @@ int PdfCode(TPdfFont& font, uint32_t glyph, char32_t character, double advance) 
   if (found != font.Codes.end()) return found->second;
   if (font.Count >= 256) return -1;
   int code = AnsiCode(character);
-  if (code < 0 || font.Used[code]) {
-    code = 0;
-    while (font.Used[code]) ++code;
-  }
+  if (code < 0 || font.Used[code]) code = FirstFreeCode(font.Used);
   font.Used[code] = true;
   ++font.Count;
   font.Glyphs[code] = glyph;
@@ -302,19 +313,20 @@ int PdfSizedCode(TPdfSizedFont& sized, int baseCode, double step) {
   if (sized.Count >= 256) return -1;
   // The face's code where it is free keeps the text readable in the
   // content; a second step of a glyph takes the codes that no character of
-  // the Windows ANSI encoding would want first, then the top ones down.
+  // the Windows ANSI encoding would want first, then the top ones down,
+  // the line ends last of all.
   int code = baseCode;
   bool second = false;
   for (int other = 0; other < 256 && !second; ++other)
     second = sized.Used[other] && sized.BaseCodes[other] == baseCode;
   if (second) {
     code = 0;
-    while (code < 256 && (sized.Used[code] || AnsiNamesCode(code))) ++code;
+    while (code < 256 && (sized.Used[code] || AnsiNamesCode(code) || EscapedAsLineEnd(code)))
+      ++code;
     if (code == 256)
       for (code = 255; sized.Used[code];) --code;
   } else if (sized.Used[code]) {
-    code = 0;
-    while (sized.Used[code]) ++code;
+    code = FirstFreeCode(sized.Used);
   }
   sized.Used[code] = true;
   ++sized.Count;

@@ -245,6 +245,25 @@ void FinishLine(std::string& content, TPdfText& text) {
   text.InLine = false;
 }
 
+// The move to the next line, whose numbers text.Move holds. Lines of a
+// report step down by one of two distances (a line height cut to whole
+// pixels); the one seen twice running becomes the leading, and a move by
+// the leading is T*, two bytes in place of a pair of numbers.
+void AppendLineMove(std::string& content, TPdfText& text, double tx, double ty) {
+  bool down = tx == 0 && ty != 0;
+  if (down && ty == text.Leading) {
+    content += "T*";
+  } else if (down && ty == text.LastMove) {
+    content += text.Move;
+    content += " TD";
+    text.Leading = ty;
+  } else {
+    content += text.Move;
+    content += " Td";
+  }
+  text.LastMove = ty;
+}
+
 // A line is placed by a move from the line before where the two share a
 // text matrix, and by the matrix otherwise.
 void PlaceLine(std::string& content, TPdfText& text, const TPdfTextFont& font, double x,
@@ -253,10 +272,12 @@ void PlaceLine(std::string& content, TPdfText& text, const TPdfTextFont& font, d
   if (text.InText && SameMatrix(text.Matrix, m)) {
     double dx = x - text.LineX, dy = y - text.LineY;
     double det = m[0] * m[3] - m[1] * m[2];
-    double tx = AppendPrecise(content, (dx * m[3] - dy * m[2]) / det);
-    content += ' ';
-    double ty = AppendPrecise(content, (m[0] * dy - m[1] * dx) / det);
-    content += " Td";
+    std::string& move = text.Move;
+    move.clear();
+    double tx = AppendPrecise(move, (dx * m[3] - dy * m[2]) / det);
+    move += ' ';
+    double ty = AppendPrecise(move, (m[0] * dy - m[1] * dx) / det);
+    AppendLineMove(content, text, tx, ty);
     text.LineX += tx * m[0] + ty * m[2];
     text.LineY += tx * m[1] + ty * m[3];
     return;

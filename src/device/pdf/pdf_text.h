@@ -68,6 +68,10 @@ struct TPdfText {
   TPdfTextFont* WaitingFont = nullptr;
   unsigned char WaitingByte = 0;
   double WaitingAlong = 0;
+  // The leading (T*) as set so far, the last move down from line to line,
+  // and room for the numbers of the next.
+  double Leading = 0, LastMove = 0;
+  std::string Move;
   // The text state of the page as set so far.
   int StateFont = 0;
   double StateSize = -1, StateWidth = -1, StateBold = -1;  // Tf, pixels per em along, w

@@ -41,10 +41,15 @@ void WriteBytes(TPdfWriter& writer, std::string_view bytes) {
   if (writer.Pending.size() >= FlushSize) FlushPdf(writer);
 }
 
-std::string_view Deflate(TPdfWriter& writer, std::string_view data) {
-  if (!writer.Compressor) writer.Compressor = MakeCompressor(writer.Compression);
-  if (!writer.Compressor || !Compress(writer.Compressor, data, writer.Packed)) return {};
+std::string_view Deflate(TPdfWriter& writer, std::string_view data, TCompression level) {
+  TCompressor*& compressor = writer.Compressors[static_cast<int>(level)];
+  if (!compressor) compressor = MakeCompressor(level);
+  if (!compressor || !Compress(compressor, data, writer.Packed)) return {};
   return writer.Packed;
+}
+
+std::string_view Deflate(TPdfWriter& writer, std::string_view data) {
+  return Deflate(writer, data, writer.Compression);
 }
 
 void StartWriter(TPdfWriter& writer, TPdfSink sink, void* closure) {
@@ -66,7 +71,8 @@ void StartPdf(TPdfWriter& writer, TPdfSink sink, void* closure) {
 }
 
 void ReleasePdf(TPdfWriter& writer) {
-  if (writer.Compressor) FreeCompressor(writer.Compressor);
+  for (TCompressor* compressor : writer.Compressors)
+    if (compressor) FreeCompressor(compressor);
   writer = TPdfWriter{};
 }
 
@@ -133,13 +139,12 @@ void WriteStreamBody(TPdfWriter& writer, std::string& head, std::string_view bod
   WriteBytes(writer, body);
 }
 
-}  // namespace
-
-void WriteStream(TPdfWriter& writer, int number, std::string_view entries, std::string_view data) {
+void WriteStreamAt(TPdfWriter& writer, int number, std::string_view entries,
+                   std::string_view data, TCompression level) {
   std::string_view body = data;
   bool packed = false;
   if (data.size() >= SmallestCompressed) {
-    std::string_view compressed = Deflate(writer, data);
+    std::string_view compressed = Deflate(writer, data, level);
     packed = !compressed.empty() && compressed.size() < data.size();
     if (packed) body = compressed;
   }
@@ -149,6 +154,16 @@ void WriteStream(TPdfWriter& writer, int number, std::string_view entries, std::
   if (packed) head += "/Filter/FlateDecode";
   WriteStreamBody(writer, head, body);
   WriteBytes(writer, "\nendstream\nendobj\n");
+}
+
+}  // namespace
+
+void WriteStream(TPdfWriter& writer, int number, std::string_view entries, std::string_view data) {
+  WriteStreamAt(writer, number, entries, data, writer.Compression);
+}
+
+void WriteContentStream(TPdfWriter& writer, int number, std::string_view data) {
+  WriteStreamAt(writer, number, "", data, TCompression::Fastest);
 }
 
 bool FlushPdf(TPdfWriter& writer) {

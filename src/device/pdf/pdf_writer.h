@@ -34,7 +34,10 @@ struct TPdfWriter {
   std::string PackedNumbers;       // their numbers and offsets in Packing
   std::vector<int> PackedObjects;  // their numbers
   bool Failed = false;             // the sink refused bytes
-  TCompressor* Compressor = nullptr;
+  // Compressors by level, made when first wanted. The document's own
+  // level goes to what is written once (fonts, images, objects); a sheet's
+  // content, written for every page, is always compressed at the fastest.
+  TCompressor* Compressors[2] = {};
   TCompression Compression = TCompression::Fastest;
   std::string Packed;              // a compressed stream on its way out
 };
@@ -45,9 +48,11 @@ void StartPdf(TPdfWriter& writer, TPdfSink sink, void* closure);
 void StartWriter(TPdfWriter& writer, TPdfSink sink, void* closure);
 // Bytes as they are, handed to the sink in chunks.
 void WriteBytes(TPdfWriter& writer, std::string_view bytes);
-// The data compressed in the zlib format, as FlateDecode reads it; valid
-// until the next compression. Empty when no compressor could be made.
+// The data compressed in the zlib format, as FlateDecode reads it, at the
+// document's level or at the one given; valid until the next compression.
+// Empty when no compressor could be made.
 std::string_view Deflate(TPdfWriter& writer, std::string_view data);
+std::string_view Deflate(TPdfWriter& writer, std::string_view data, TCompression level);
 // Lets go of what the writer holds; the file stays as far as it was written.
 void ReleasePdf(TPdfWriter& writer);
 
@@ -62,6 +67,10 @@ void WriteLooseObject(TPdfWriter& writer, int number, std::string_view value);
 // A stream object: extra entries of its dictionary (besides /Length and
 // /Filter), and its data, compressed unless it is tiny.
 void WriteStream(TPdfWriter& writer, int number, std::string_view entries, std::string_view data);
+// A sheet's content as a stream object, compressed at the fastest level:
+// a page of glyph codes comes out a few percent larger than at the middle
+// level, in half the time.
+void WriteContentStream(TPdfWriter& writer, int number, std::string_view data);
 // Hands what is pending to the sink; false once the sink has refused bytes.
 bool FlushPdf(TPdfWriter& writer);
 // The objects still waiting, the cross-reference stream and the file's

@@ -40,6 +40,9 @@ currentglobal true setglobal /TR 16 dict def setglobal
 /Tz { 100 div /Th exch def Fs } bind def
 /Tm { 6 array astore BM setmatrix concat /LM matrix currentmatrix def 0 0 moveto } bind def
 /Td { LM setmatrix translate /LM matrix currentmatrix def 0 0 moveto } bind def
+/Ld 0 def
+/TD { dup neg /Ld exch def Td } bind def
+/T* { 0 Ld neg Td } bind def
 /Rs 0 def
 /Ts { /Rs exch def } bind def
 /St { 0 1 Tn 1 sub {
