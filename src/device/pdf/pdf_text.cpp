@@ -348,14 +348,19 @@ inline bool NextOnRun(const TPdfText& text, const TPdfTextFont& font, double x, 
 // changed, otherwise.
 inline int TakeWaitingCodeQuickly(TPdfText& text, double nextAlong) {
   if (!text.Waiting || !text.InString) return -1;
-  if (std::fabs(text.WaitingAlong - text.Pen) > PenSlack) return -1;
+  double pen = text.Pen;
+  if (std::fabs(text.WaitingAlong - pen) > PenSlack) return -1;
   const TPdfSizedFont& sized = *text.WaitingFont->Sized;
   unsigned char byte = text.WaitingByte;
-  double wanted = nextAlong - text.Pen;
-  int nearest = NearestCode(sized, byte, wanted);
-  if (nearest < 0 || std::fabs(sized.Steps[byte][nearest] - wanted) > PenSlack) return -1;
+  // The step is chosen by where the waiting glyph lies rather than by the
+  // pen, a hair away from it, so that the choice need not wait for the
+  // step before; the pen must still land on the next glyph.
+  int nearest = NearestCode(sized, byte, nextAlong - text.WaitingAlong);
+  if (nearest < 0) return -1;
+  double step = sized.Steps[byte][nearest];
+  if (std::fabs(step - (nextAlong - pen)) > PenSlack) return -1;
   text.Waiting = false;
-  text.Pen += sized.Steps[byte][nearest];
+  text.Pen = pen + step;
   return sized.Codes[byte][nearest] - 1;
 }
 
