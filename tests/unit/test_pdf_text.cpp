@@ -15,7 +15,8 @@ namespace tolvane {
 namespace {
 
 // A face of 2048 units to the em whose every glyph is 1229 units wide,
-// drawn 93 pixels to the em: 55.8 pixels a glyph.
+// drawn 93 pixels to the em (and along pixels along the text): 55.8 pixels
+// a glyph.
 struct TTextScene {
   TFontFace Face{};
   TFaceGlyphs Glyphs{};
@@ -23,7 +24,7 @@ struct TTextScene {
   TPdfFonts Fonts;
   TPdfFont* Font = nullptr;
   TPdfTextFont Text;
-  TTextScene() {
+  explicit TTextScene(double along = 93) {
     Face.Metrics = TFontMetrics{2048, 1705, 615, 1229};
     for (int byte = 0; byte < 256; ++byte) {
       Glyphs.Glyph[byte] = uint32_t(byte) + 3;
@@ -36,8 +37,8 @@ struct TTextScene {
     Text.Glyphs = &Glyphs;
     Text.CodePage = &CodePage;
     Text.Font = Font;
-    Text.Layout.Matrix = TFontMatrix{93, 0, 0, 93, 0, 0};
-    Text.Layout.AdvanceX = 93 / 2048.0;
+    Text.Layout.Matrix = TFontMatrix{along, 0, 0, 93, 0, 0};
+    Text.Layout.AdvanceX = along / 2048.0;
     SetPdfTextGeometry(Text);
     Text.Sized = &PdfSizedFontFor(Fonts, *Font, Text.Scale);
     Text.Fonts = &Fonts;
@@ -50,17 +51,20 @@ struct TPlaced {
 };
 
 // Reads the lines back as a viewer would: each line's origin from its text
-// matrix or its move, then the pen moved by every code's width and every
-// number in the arrays, in the font that /S<n> selects. Returns the glyphs
-// of each line.
+// matrix or its move (T* by the leading that TD set), then the pen moved by
+// every code's width and every number in the arrays at the scale that Tf's
+// size and Tz's width give, in the font that /S<n> selects. Returns the
+// glyphs of each line.
 std::vector<std::vector<TPlaced>> ReadRuns(const std::string& content, const TPdfFonts& fonts) {
   const TPdfSizedFont* sized = fonts.Sized[0].get();
   std::vector<std::vector<TPlaced>> runs;
   std::vector<double> numbers;
-  double lineX = 0, lineY = 0, pen = 0;
+  double lineX = 0, lineY = 0, pen = 0, size = 1, width = 100, leading = 0;
   bool inArray = false;
+  auto is = [&](size_t at, const char* op) { return content.compare(at, 2, op) == 0; };
   for (size_t at = 0; at < content.size();) {
     char ch = content[at];
+    double scale = size * width / 100;
     if (ch == '(') {
       for (++at; content[at] != ')'; ++at) {
         bool escaped = content[at] == '\\';
@@ -69,7 +73,7 @@ std::vector<std::vector<TPlaced>> ReadRuns(const std::string& content, const TPd
         if (escaped && code == 'r') code = '\r';
         if (escaped && code == 'n') code = '\n';
         runs.back().push_back({lineX + pen, lineY, sized->Base->Glyphs[sized->BaseCodes[code]]});
-        pen += sized->Widths[code] * 93 / 1000.0;
+        pen += sized->Widths[code] * scale / 1000.0;
       }
       ++at;
     } else if (ch == '/') {
@@ -79,11 +83,17 @@ std::vector<std::vector<TPlaced>> ReadRuns(const std::string& content, const TPd
     } else if (ch == '-' || ch == '.' || std::isdigit(static_cast<unsigned char>(ch))) {
       size_t used = 0;
       double number = std::stod(content.substr(at), &used);
-      if (inArray) pen -= number * 93 / 1000.0;
+      if (inArray) pen -= number * scale / 1000.0;
       else numbers.push_back(number);
       at += used;
-    } else if (content.compare(at, 2, "Tm") == 0 || content.compare(at, 2, "Td") == 0) {
-      bool move = content[at + 1] == 'd';
+    } else if (is(at, "Tf") || is(at, "Tz")) {
+      (content[at + 1] == 'f' ? size : width) = numbers.back();
+      numbers.clear();
+      at += 2;
+    } else if (is(at, "Tm") || is(at, "Td") || is(at, "TD") || is(at, "T*")) {
+      if (is(at, "T*")) numbers = {0, -leading};
+      if (is(at, "TD")) leading = -numbers.back();
+      bool move = !is(at, "Tm");
       double x = numbers[numbers.size() - 2], y = numbers.back();
       lineX = move ? lineX + x : x, lineY = move ? lineY - y : y;
       pen = 0;
@@ -106,18 +116,23 @@ TEST(PdfText, GlyphsLandOnTheirPixelsInRunsOfALine) {
     size_t runs;
     size_t written;
     size_t numbers;  // arrays beyond one a line: none, a line is one array
+    double along = 93;
   } cases[] = {
       {"a pitch of 56.67 pixels cut to whole pixels, 200 glyphs", {}, 1, 200, 0},
       {"a second line starts a second run", {{0, 100}, {56, 100}, {0, 150}, {56, 150}}, 2, 4, 0},
       {"a glyph behind the pen starts a run", {{0, 100}, {56, 100}, {20, 100}}, 2, 3, 0},
       {"a gap of a tab stays in the run", {{0, 100}, {453, 100}, {509, 100}}, 1, 3, 0},
       {"glyphs wholly outside are left out", {{-400, 100}, {0, 100}, {12200, 100}, {0, 2000}}, 1, 1, 0},
+      {"lines a line height cut to whole pixels apart",
+       {{0, 100}, {0, 197}, {0, 294}, {0, 390}, {0, 487}, {0, 584}, {9, 681}, {9, 778}}, 8, 8, 0},
+      {"a face squeezed to 61.29 percent, 300 glyphs", {}, 1, 300, 0, 57},
   };
   for (int i = 0; i < 200; ++i) cases[0].glyphs.push_back({std::trunc(i * 56.67), 500});
+  for (int i = 0; i < 300; ++i) cases[6].glyphs.push_back({std::trunc(i * 34.71), 500});
   // The printable area is 12,000 by 1,000 pixels; ink reaches 150 pixels.
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
-    TTextScene scene;
+    TTextScene scene(c.along);
     TPdfText text;
     std::string content;
     for (const TPlaced& glyph : c.glyphs)

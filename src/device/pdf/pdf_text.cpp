@@ -49,14 +49,21 @@ double AppendPrecise(std::string& content, double value) {
   return std::strtod(std::string(text, size_t(length)).c_str(), nullptr);
 }
 
-// The width in percent: six decimals keep a line of a thousand cells within
-// a thousandth of a pixel of where the pen takes it.
-void AppendWidth(std::string& content, double percent) {
+// The width in percent with five figures, the way it goes to Tz; returns
+// what a reader reads back. It shapes the glyphs no more than a
+// twenty-thousandth wider or narrower than the face at its scale, a few
+// thousandths of a pixel; the pen does not depend on it, as the widths are
+// laid out with the scale that a reader makes of it.
+double AppendWidth(std::string& content, double percent) {
+  bool usual = percent > 1e-6 && percent < 1e12;
+  int figures = usual ? 1 + int(std::floor(std::log10(percent))) : 1;
+  int decimals = std::max(0, std::min(10, 5 - figures));
   char text[40];
-  int length = std::snprintf(text, sizeof text, "%.6f", percent);
-  while (length > 0 && text[length - 1] == '0') --length;
+  int length = std::snprintf(text, sizeof text, "%.*f", decimals, percent);
+  while (decimals > 0 && length > 0 && text[length - 1] == '0') --length;
   if (length > 0 && text[length - 1] == '.') --length;
   content.append(text, size_t(length));
+  return std::strtod(std::string(text, size_t(length)).c_str(), nullptr);
 }
 
 void AppendCode(std::string& content, int code) {
@@ -82,7 +89,7 @@ const std::string& Selection(TPdfTextFont& font) {
     font.Selection += ' ';
     AppendPrecise(font.Selection, font.Vertical);
     font.Selection += " Tf ";
-    AppendWidth(font.Selection, font.Scale / font.Vertical * 100.0);
+    AppendWidth(font.Selection, font.Width);
     font.Selection += " Tz";
   }
   return font.Selection;
@@ -407,12 +414,18 @@ void PreparePdfTextFont(TPdfTextFont& font, const LOGFONTA& description,
 
 void SetPdfTextGeometry(TPdfTextFont& font) {
   const TFontMatrix& m = font.Layout.Matrix;
-  font.Scale = std::hypot(m.XX, m.YX);
+  double along = std::hypot(m.XX, m.YX);
   font.Vertical = std::hypot(m.XY, m.YY);
-  if (!(font.Vertical > 0)) font.Vertical = font.Scale;
-  font.UnitX = m.XX / font.Scale;
-  font.UnitY = m.YX / font.Scale;
-  double matrix[4] = {m.XX / font.Scale, m.YX / font.Scale, -m.XY / font.Vertical,
+  if (!(font.Vertical > 0)) font.Vertical = along;
+  // The scale along the text as a reader has it from the size and the
+  // width written, so that the codes' widths move its pen exactly.
+  std::string written;
+  double size = AppendPrecise(written, font.Vertical);
+  font.Width = AppendWidth(written, along / font.Vertical * 100.0);
+  font.Scale = size * font.Width / 100.0;
+  font.UnitX = m.XX / along;
+  font.UnitY = m.YX / along;
+  double matrix[4] = {m.XX / along, m.YX / along, -m.XY / font.Vertical,
                       -m.YY / font.Vertical};
   std::copy(matrix, matrix + 4, font.Matrix);
   // A rise moves the glyphs along the matrix's second row; where that row

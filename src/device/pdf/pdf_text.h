@@ -27,8 +27,9 @@ struct TPdfTextFont {
   TPdfFonts* Fonts = nullptr;      // the document's, where a new size is made
   int16_t BaseCodes[256] = {};  // by byte, the face's code plus 1; 0 until first drawn
   double Reach = 0;          // how far ink may lie from a glyph's origin, in pixels
-  double Scale = 0;          // pixels per em along the text
+  double Scale = 0;          // pixels per em along the text, as a reader has it
   double Vertical = 0;       // pixels per em across it
+  double Width = 100;        // the width in percent, as Tz writes it
   double UnitX = 1, UnitY = 0;  // the direction of the text
   double RiseAcross = 0;  // pixels across the line a rise of 1 moves; 0: it moves along too
   // The text matrix of a line: a pixel along the text, a pixel up its
