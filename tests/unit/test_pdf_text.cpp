@@ -155,6 +155,25 @@ TEST(PdfText, GlyphsLandOnTheirPixelsInRunsOfALine) {
   }
 }
 
+// Forty letters at both steps take forty second codes, more than there
+// are control codes below the line ends: none is a line end, which a
+// string would carry escaped, two bytes for one glyph.
+TEST(PdfText, SecondCodesAreNoLineEndsWhileOthersAreFree) {
+  TTextScene scene;
+  TPdfText text;
+  std::string content;
+  for (int i = 0; i < 400; ++i)
+    AddPdfGlyph(content, text, scene.Text, uint8_t('A' + i % 40), std::trunc(i * 56.67), 500,
+                1e6, 1000);
+  EndPdfText(content, text);
+  EXPECT_EQ(content.find("\\n"), std::string::npos) << content;
+  EXPECT_EQ(content.find("\\r"), std::string::npos) << content;
+  std::vector<std::vector<TPlaced>> runs = ReadRuns(content, scene.Fonts);
+  ASSERT_EQ(runs.size(), 1u);
+  ASSERT_EQ(runs[0].size(), 400u);
+  for (int i = 0; i < 400; ++i) EXPECT_NEAR(runs[0][i].X, std::trunc(i * 56.67), 0.0101);
+}
+
 // A hundred and one bytes seen at both their steps, then every byte of the code
 // page, take more than a font's 256 codes: the line goes on in a second
 // font of the size, and every glyph still lands on its pixel under its own

@@ -14,8 +14,8 @@ namespace tolvane {
 struct TCompressor;  // the platform's
 
 // How hard a compressor works: at the library's fastest level, or at its
-// middle level, where a PDF page of glyph codes comes out about a tenth
-// smaller for about twice the time spent compressing.
+// middle level, where a PDF page of glyph codes comes out about a
+// twentieth smaller for about twice the time spent compressing.
 enum class TCompression { Fastest, Smaller };
 
 // A compressor; null when none can be made.

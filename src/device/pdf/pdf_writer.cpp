@@ -66,7 +66,8 @@ void StartPdf(TPdfWriter& writer, TPdfSink sink, void* closure) {
   WriteBytes(writer, "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n");
   writer.Packs = true;
   // A PDF is kept (an archive of invoices) more often than a PostScript
-  // file, which goes to a printer and is gone.
+  // file, which goes to a printer and is gone: what is written once is
+  // made smaller. The sheets' content is not (WriteContentStream).
   writer.Compression = TCompression::Smaller;
 }
 
