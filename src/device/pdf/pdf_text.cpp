@@ -116,12 +116,25 @@ void SetTextState(std::string& content, TPdfText& text, TPdfTextFont& font) {
   }
 }
 
+// A line's runs take one of two rises over and over (a bold face's and the
+// line's own), so the last two are kept written.
+const std::string& RiseText(TPdfText& text, double rise) {
+  for (const TPdfText::TRiseText& kept : text.RiseTexts)
+    if (!kept.Text.empty() && kept.Rise == rise) return kept.Text;
+  TPdfText::TRiseText& made = text.RiseTexts[text.NextRiseText];
+  text.NextRiseText ^= 1;
+  made.Rise = rise;
+  std::string written(1, ' ');
+  AppendNumber(written, rise);
+  written += " Ts";
+  made.Text = std::move(written);
+  return made.Text;
+}
+
 void SetRise(std::string& content, TPdfText& text, double rise, double across) {
   text.Rise = rise, text.RiseAcross = across;
   if (text.StateRise == rise) return;
-  content += ' ';
-  AppendNumber(content, rise);
-  content += " Ts";
+  content += RiseText(text, rise);
   text.StateRise = rise;
 }
 
@@ -349,12 +362,15 @@ inline bool NextOnRun(const TPdfText& text, const TPdfTextFont& font, double x, 
   return along > text.WaitingAlong;
 }
 
+// A quick code with this bit set opens the run's string first: the first
+// glyph after a change of font.
+constexpr int OpensString = 0x100;
+
 // The code that WriteWaiting writes for the waiting glyph where that is
 // simplest: its pen on its pixel, a code made for the step to the next
-// glyph, the run's string open; the pen is moved on. -1, and nothing
-// changed, otherwise.
+// glyph; the pen is moved on. -1, and nothing changed, otherwise.
 inline int TakeWaitingCodeQuickly(TPdfText& text, double nextAlong) {
-  if (!text.Waiting || !text.InString) return -1;
+  if (!text.Waiting) return -1;
   double pen = text.Pen;
   if (std::fabs(text.WaitingAlong - pen) > PenSlack) return -1;
   const TPdfSizedFont& sized = *text.WaitingFont->Sized;
@@ -368,7 +384,9 @@ inline int TakeWaitingCodeQuickly(TPdfText& text, double nextAlong) {
   if (std::fabs(step - (nextAlong - pen)) > PenSlack) return -1;
   text.Waiting = false;
   text.Pen = pen + step;
-  return sized.Codes[byte][nearest] - 1;
+  int opens = text.InString ? 0 : OpensString;
+  text.InString = true;
+  return (sized.Codes[byte][nearest] - 1) | opens;
 }
 
 // AddPdfGlyph for the next glyph of the open run in its font, on its
@@ -390,9 +408,14 @@ inline int AddNextGlyphQuickly(TPdfText& text, TPdfTextFont& font, unsigned char
   return code;
 }
 
+inline void AppendQuickCode(std::string& content, int code) {
+  if (code & OpensString) content += '(';
+  AppendCode(content, code & 0xFF);
+}
+
 // Out of line, so that the glyph that needs nothing else saves nothing.
 [[gnu::noinline]] void AppendCodeOutOfLine(std::string& content, int code) {
-  AppendCode(content, code);
+  AppendQuickCode(content, code);
 }
 
 }  // namespace
@@ -480,7 +503,7 @@ namespace {
     auto byte = static_cast<unsigned char>(bytes[i]);
     int code = AddNextGlyphQuickly(text, font, byte, x, y, width, height);
     if (code >= 0)
-      AppendCode(content, code);
+      AppendQuickCode(content, code);
     else
       AddPdfGlyph(content, text, font, byte, x, y, width, height);
     x += advance[byte] * layout.AdvanceX;
@@ -495,9 +518,10 @@ void AddPdfGlyphs(std::string& content, TPdfText& text, TPdfTextFont& font, cons
   // A report draws one glyph a call: the common one costs no more than its
   // code's writing.
   if (count == 1) {
-    int code = AddNextGlyphQuickly(text, font, static_cast<unsigned char>(*bytes), x, y, width,
-                                   height);
+    auto byte = static_cast<unsigned char>(*bytes);
+    int code = AddNextGlyphQuickly(text, font, byte, x, y, width, height);
     if (code >= 0) return AppendCodeOutOfLine(content, code);
+    return AddPdfGlyph(content, text, font, byte, x, y, width, height);
   }
   AddPdfGlyphsOneByOne(content, text, font, bytes, count, x, y, width, height);
 }

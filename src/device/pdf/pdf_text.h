@@ -73,6 +73,11 @@ struct TPdfText {
   // and room for the numbers of the next.
   double Leading = 0, LastMove = 0;
   std::string Move;
+  struct TRiseText {
+    double Rise = 0;
+    std::string Text;  // " <rise> Ts"; empty until made
+  } RiseTexts[2];
+  int NextRiseText = 0;
   // The text state of the page as set so far.
   int StateFont = 0;
   double StateSize = -1, StateWidth = -1, StateBold = -1;  // Tf, pixels per em along, w
