@@ -43,12 +43,15 @@ bool SinkToOutput(void* closure, const void* data, size_t size) {
   return canvas->Kind->Write(canvas->Output, data, size);
 }
 
-// Fonts are told apart by what changes their look.
+// Fonts are told apart by what changes their look. A job's fonts are
+// copies of one description, whose names are alike to the last byte: that
+// is looked at first, and only names that differ are read up to their end.
 bool SameFont(const LOGFONTA& a, const LOGFONTA& b) {
   return a.lfHeight == b.lfHeight && a.lfWidth == b.lfWidth &&
          a.lfEscapement == b.lfEscapement && a.lfWeight == b.lfWeight &&
          (a.lfItalic != 0) == (b.lfItalic != 0) &&
-         strncmp(a.lfFaceName, b.lfFaceName, LF_FACESIZE) == 0;
+         (std::memcmp(a.lfFaceName, b.lfFaceName, LF_FACESIZE) == 0 ||
+          strncmp(a.lfFaceName, b.lfFaceName, LF_FACESIZE) == 0);
 }
 
 // A report switches between the fonts it drew with last, so the search
