@@ -56,7 +56,7 @@ double AppendPrecise(std::string& content, double value) {
 // laid out with the scale that a reader makes of it.
 double AppendWidth(std::string& content, double percent) {
   bool usual = percent > 1e-6 && percent < 1e12;
-  int figures = usual ? 1 + int(std::floor(std::log10(percent))) : 1;
+  int figures = usual ? 1 + int(std::floor(std::log10(percent))) : -5;
   int decimals = std::max(0, std::min(10, 5 - figures));
   char text[40];
   int length = std::snprintf(text, sizeof text, "%.*f", decimals, percent);
@@ -446,6 +446,9 @@ void SetPdfTextGeometry(TPdfTextFont& font) {
   double size = AppendPrecise(written, font.Vertical);
   font.Width = AppendWidth(written, along / font.Vertical * 100.0);
   font.Scale = size * font.Width / 100.0;
+  // A width too small to write (a face squeezed to nothing) keeps its
+  // true scale: nothing of it can be seen anyway.
+  if (!(font.Scale > 0)) font.Scale = along;
   font.UnitX = m.XX / along;
   font.UnitY = m.YX / along;
   double matrix[4] = {m.XX / along, m.YX / along, -m.XY / font.Vertical,
