@@ -257,7 +257,7 @@ def one_page(work, programs, runs):
 
 def main():
     pages_list = [int(p) for p in setting("PAGES", "1000 10000").split()]
-    drivers = setting("DRIVERS", "TRACE PDF PS SVG PNG").split()
+    drivers = setting("DRIVERS", "PDF PS").split()
     rounds = int(setting("ROUNDS", "5"))
     kinds = setting("REPORTS", "realistic repeated").split()
     work = tempfile.mkdtemp(prefix="tolvane-bench-")

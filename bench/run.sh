@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Throughput benchmark, run by hand (not by the tests):
 #
-#   bash bench/run.sh                 # 1000 and 10000 pages, every driver
-#   PAGES="1000" DRIVERS="PDF PS" ROUNDS=3 REPORTS=realistic bash bench/run.sh
+#   bash bench/run.sh                 # 1000 and 10000 pages, PDF and PS
+#   PAGES="1000" DRIVERS="TRACE PDF PS SVG PNG" ROUNDS=3 REPORTS=realistic bash bench/run.sh
 #
 # Generates reports (bench/make-report.py: a realistic ledger of varied
 # words, names, amounts, accents and bold switches, and the best case of one
