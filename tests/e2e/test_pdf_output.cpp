@@ -101,6 +101,25 @@ TEST_F(PdfOutput, ALogoDrawnOnEverySheetIsEmbeddedOnce) {
   EXPECT_EQ(objects.size(), 1u);
 }
 
+// A bold face switched on and off inside lines is drawn at the size,
+// width and baseline of the face around it (its outlines mapped to make up
+// for that), so a switch is only a change of font: no width or rise is set
+// again, and the words read back as printed.
+TEST_F(PdfOutput, BoldInsideALineChangesOnlyTheFont) {
+  std::string line = "total \x1b" "Bdue\x1bN now \x1b" "B12.50\x1bN end\r\n";
+  std::string pdf = Print(line + line + line, "", "[sequences]\nB=BOLD:1\nN=BOLD:0\n");
+  Capture("qpdf --qdf --object-streams=disable '" + pdf + "' '" + PathOf("open.pdf") + "'");
+  std::string open = ReadFile("open.pdf");
+  size_t widths = 0;
+  for (size_t at = open.find(" Tz"); at != std::string::npos; at = open.find(" Tz", at + 1)) ++widths;
+  EXPECT_EQ(widths, 1u);
+  EXPECT_EQ(open.find(" Ts"), std::string::npos);
+  EXPECT_EQ(Capture("pdftotext -raw '" + pdf + "' -"),
+            "total due now 12.50 end\ntotal due now 12.50 end\ntotal due now 12.50 end\n\f");
+  std::string fonts = Capture("pdffonts '" + pdf + "'");
+  EXPECT_NE(fonts.find("Bold"), std::string::npos) << fonts;
+}
+
 // A long document's pages and fonts are packed into several object
 // streams: the cross-reference stream finds every one of them, and the
 // page count stays plain in the file's bytes for programs that look there.

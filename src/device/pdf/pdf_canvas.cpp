@@ -72,11 +72,15 @@ TPdfTextFont* CurrentFont(TPdfCanvas& canvas) {
   auto font = std::make_unique<TPdfTextFont>();
   PreparePdfTextFont(*font, canvas.Selected, canvas.Geometry);
   if (font->Face) {
+    // The font switched from last is the likeliest to be switched back to.
+    for (size_t i = fonts.size(); i-- > 0;)
+      if (FramePdfTextFont(*font, *fonts[i])) break;
     TPdfDocument& document = canvas.Document;
     bool made = false;
     font->Font = &PdfFontFor(document.Fonts, *font->Face, made);
     if (made) document.Format->AddFont(document, *font->Font, *font);
-    font->Sized = &PdfSizedFontFor(document.Fonts, *font->Font, font->Scale);
+    font->Sized = &PdfSizedFontFor(document.Fonts, *font->Font, font->Scale, false,
+                                   font->Framed ? &font->Transform : nullptr);
     font->Fonts = &document.Fonts;
   }
   fonts.push_back(std::move(font));
@@ -309,8 +313,8 @@ void PdfFontDeleted(TDeviceContext*, const TGdiObject*) {}
       advance += font->Glyphs->Advance[static_cast<unsigned char>(text[i])];
     PaintBackground(canvas, *font, x, y, advance);
   }
-  AddPdfGlyphs(canvas.Content, canvas.Text, *font, text, count, x + font->Layout.BaselineX,
-               y + font->Layout.BaselineY, canvas.PrintableWidth, canvas.PrintableHeight);
+  AddPdfGlyphs(canvas.Content, canvas.Text, *font, text, count, x + font->OriginX,
+               y + font->OriginY, canvas.PrintableWidth, canvas.PrintableHeight);
 }
 
 void PdfTextOutput(TDeviceContext* dc, int x, int y, const char* text, int count) {
@@ -319,8 +323,8 @@ void PdfTextOutput(TDeviceContext* dc, int x, int y, const char* text, int count
   TPdfTextFont* font = canvas.Current;
   if (!font || !canvas.Transparent) return DrawTextOnTheWayRound(canvas, x, y, text, count);
   if (!font->Font) return;
-  AddPdfGlyphs(canvas.Content, canvas.Text, *font, text, count, x + font->Layout.BaselineX,
-               y + font->Layout.BaselineY, canvas.PrintableWidth, canvas.PrintableHeight);
+  AddPdfGlyphs(canvas.Content, canvas.Text, *font, text, count, x + font->OriginX,
+               y + font->OriginY, canvas.PrintableWidth, canvas.PrintableHeight);
 }
 
 int PdfStretchDIBits(TDeviceContext* dc, const TStretchCall& call) {

@@ -26,12 +26,12 @@ constexpr uint32_t SymbolicCodes = 0xF000;
 // codes themselves (the map a symbolic font's codes are read through).
 bool CutFont(std::string_view file, int index, const bool (&used)[256],
              const uint32_t (&glyphs)[256], const char32_t (&characters)[256], bool symbolic,
-             TPdfSubset& subset, std::string& reason) {
+             const TSfntTransform* transform, TPdfSubset& subset, std::string& reason) {
   std::vector<uint32_t> kept;
   for (int code = 0; code < 256; ++code)
     if (used[code]) kept.push_back(glyphs[code]);
   TSfntSubset cut;
-  if (!SubsetTrueType(file, index, kept, cut, reason)) return false;
+  if (!SubsetTrueType(file, index, kept, cut, reason, transform)) return false;
   std::vector<TCharacterGlyph> symbols;
   for (int code = 0; code < 256; ++code) {
     if (!used[code]) continue;
@@ -52,15 +52,16 @@ bool CutFont(std::string_view file, int index, const bool (&used)[256],
 // The file is mapped rather than read: a subset takes a few of its glyphs.
 // A face read from its own tables has it mapped already.
 bool Subset(const TPdfFont& font, const bool (&used)[256], const uint32_t (&glyphs)[256],
-            const char32_t (&characters)[256], bool symbolic, TPdfSubset& subset,
-            std::string& reason) {
+            const char32_t (&characters)[256], bool symbolic, const TSfntTransform* transform,
+            TPdfSubset& subset, std::string& reason) {
   bool mappedHere = font.Face->Sfnt.empty();
   std::string_view file = mappedHere ? MapFontFile(font.File) : font.Face->Sfnt;
   if (file.empty()) {
     reason = "the file cannot be read";
     return false;
   }
-  bool made = CutFont(file, font.Index, used, glyphs, characters, symbolic, subset, reason);
+  bool made =
+      CutFont(file, font.Index, used, glyphs, characters, symbolic, transform, subset, reason);
   if (mappedHere) UnmapFontFile(file);
   return made;
 }
@@ -68,7 +69,7 @@ bool Subset(const TPdfFont& font, const bool (&used)[256], const uint32_t (&glyp
 }  // namespace
 
 bool SubsetPdfFont(const TPdfFont& font, TPdfSubset& subset, std::string& reason) {
-  return Subset(font, font.Used, font.Glyphs, font.Characters, false, subset, reason);
+  return Subset(font, font.Used, font.Glyphs, font.Characters, false, nullptr, subset, reason);
 }
 
 namespace {
@@ -164,26 +165,69 @@ std::string SymbolicEncodingEntry(const bool (&used)[256], const char32_t (&char
   return "/Encoding<</Type/Encoding/Differences[" + differences + "]>>";
 }
 
+// A metric in thousandths of an em: whole ones for a face as it is; with
+// four decimals for one whose outlines are mapped into another's frame,
+// where a reader that places the words' boxes by them must find them where
+// the face's own would be.
+void AppendMetric(std::string& text, double value, bool exact) {
+  if (exact)
+    AppendNumber(text, std::round(value * 10000.0) / 10000.0);
+  else
+    AppendInteger(text, std::llround(value));
+}
+
+// The face's box and heights, mapped along with its outlines.
+struct TFaceExtent {
+  double Box[4] = {};  // left, bottom, right, top
+  double Ascent = 0, Descent = 0, CapHeight = 0;
+};
+
+TFaceExtent FaceExtent(const TFontFace& face, const TSfntTransform* transform) {
+  TFaceExtent extent;
+  double capHeight = face.CapHeight > 0 ? face.CapHeight : face.Metrics.WinAscent;
+  std::copy(face.BoundingBox, face.BoundingBox + 4, extent.Box);
+  extent.Ascent = face.Metrics.WinAscent;
+  extent.Descent = -face.Metrics.WinDescent;
+  extent.CapHeight = capHeight;
+  if (!transform) return extent;
+  const TSfntTransform& t = *transform;
+  auto y = [&](double value) { return t.YY * value + t.DY; };
+  extent.Ascent = y(extent.Ascent), extent.Descent = y(extent.Descent);
+  extent.CapHeight = y(extent.CapHeight);
+  const double* b = face.BoundingBox;
+  double box[4] = {1e300, 1e300, -1e300, -1e300};
+  for (double cornerX : {b[0], b[2]})
+    for (double cornerY : {b[1], b[3]}) {
+      double x = t.XX * cornerX + t.XY * cornerY + t.DX, yy = t.YX * cornerX + y(cornerY);
+      box[0] = std::min(box[0], x), box[1] = std::min(box[1], yy);
+      box[2] = std::max(box[2], x), box[3] = std::max(box[3], yy);
+    }
+  std::copy(box, box + 4, extent.Box);
+  return extent;
+}
+
 // An embedded font is symbolic: its own map sends each code to its glyph,
 // whatever character the code stands for. A font left out is not: its codes
 // name characters through the encoding, for the reader's stand-in face.
-std::string DescriptorEntries(const TFontFace& face, const std::string& name, bool symbolic) {
+std::string DescriptorEntries(const TFontFace& face, const std::string& name, bool symbolic,
+                              const TSfntTransform* transform) {
   double upem = face.Metrics.UnitsPerEm;
-  double capHeight = face.CapHeight > 0 ? face.CapHeight : face.Metrics.WinAscent;
+  TFaceExtent extent = FaceExtent(face, transform);
+  bool exact = transform != nullptr;
   int flags = (symbolic ? 4 : 32) | (face.FixedPitch ? 1 : 0);
   std::string text = "<</Type/FontDescriptor/FontName/" + name + "/Flags ";
   AppendInteger(text, flags);
   text += "/FontBBox[";
-  for (double value : face.BoundingBox) {
+  for (double value : extent.Box) {
     AppendInteger(text, std::llround(Thousandths(value, upem)));
     text += ' ';
   }
   text += "]/ItalicAngle 0/Ascent ";
-  AppendInteger(text, std::llround(Thousandths(face.Metrics.WinAscent, upem)));
+  AppendMetric(text, Thousandths(extent.Ascent, upem), exact);
   text += "/Descent ";
-  AppendInteger(text, -std::llround(Thousandths(face.Metrics.WinDescent, upem)));
+  AppendMetric(text, Thousandths(extent.Descent, upem), exact);
   text += "/CapHeight ";
-  AppendInteger(text, std::llround(Thousandths(capHeight, upem)));
+  AppendMetric(text, Thousandths(extent.CapHeight, upem), exact);
   text += "/StemV 80";
   return text;
 }
@@ -204,14 +248,16 @@ void WriteSizedFont(TPdfWriter& writer, const TPdfSizedFont& sized, std::set<con
     if (sized.Used[code]) glyphs[code] = face.Glyphs[sized.BaseCodes[code]];
   TPdfSubset subset;
   std::string reason;
-  bool embedded = Subset(face, sized.Used, glyphs, sized.Characters, true, subset, reason);
+  const TSfntTransform* transform = sized.Transformed ? &sized.Transform : nullptr;
+  bool embedded =
+      Subset(face, sized.Used, glyphs, sized.Characters, true, transform, subset, reason);
   if (!embedded && said.insert(&face).second)
     Diagnose("the font " + face.File + " is not embedded in the PDF: " + reason);
   std::string name = PdfFontName(face);
   if (embedded) name = SubsetTag(sized.Used, glyphs) + "+" + name;
   int descriptor = ReserveObject(writer), toUnicode = ReserveObject(writer);
   int program = embedded ? ReserveObject(writer) : 0;
-  std::string entries = DescriptorEntries(*face.Face, name, embedded);
+  std::string entries = DescriptorEntries(*face.Face, name, embedded, transform);
   if (embedded) entries += "/FontFile2 " + Reference(program);
   WriteObject(writer, descriptor, entries + ">>");
   if (embedded) {
@@ -296,13 +342,19 @@ void WritePdfFonts(TPdfWriter& writer, TPdfFonts& fonts) {
   }
 }
 
-TPdfSizedFont& PdfSizedFontFor(TPdfFonts& fonts, TPdfFont& base, double scale, bool fresh) {
+TPdfSizedFont& PdfSizedFontFor(TPdfFonts& fonts, TPdfFont& base, double scale, bool fresh,
+                               const TSfntTransform* transform) {
   // The newest font of the size is the one with codes left.
   for (auto sized = fonts.Sized.rbegin(); !fresh && sized != fonts.Sized.rend(); ++sized)
-    if ((*sized)->Base == &base && (*sized)->Scale == scale) return **sized;
+    if ((*sized)->Base == &base && (*sized)->Scale == scale &&
+        (*sized)->Transformed == (transform != nullptr) &&
+        (!transform || std::memcmp(&(*sized)->Transform, transform, sizeof *transform) == 0))
+      return **sized;
   auto sized = std::make_unique<TPdfSizedFont>();
   sized->Base = &base;
   sized->Scale = scale;
+  sized->Transformed = transform != nullptr;
+  if (transform) sized->Transform = *transform;
   sized->SecondCodes = !fresh;
   sized->Name = int(fonts.Sized.size()) + 1;
   fonts.Sized.push_back(std::move(sized));

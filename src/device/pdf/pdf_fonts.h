@@ -15,6 +15,7 @@
 
 #include "device/fonts/font_face.h"
 #include "device/sfnt/sfnt_embed.h"
+#include "device/sfnt/sfnt_subset.h"
 #include "device/pdf/pdf_writer.h"
 
 namespace tolvane {
@@ -44,6 +45,9 @@ struct TPdfFont {
 struct TPdfSizedFont {
   TPdfFont* Base = nullptr;
   double Scale = 0;  // pixels per em along the text
+  // The map of the face's outlines into the frame it is drawn in.
+  bool Transformed = false;
+  TSfntTransform Transform{};
   int Number = 0;    // the font's object, written at the end
   int Name = 0;      // its resource name is /S<Name>
   bool Used[256] = {};
@@ -67,10 +71,11 @@ struct TPdfFonts {
   std::vector<std::unique_ptr<TPdfSizedFont>> Sized;
 };
 
-// The document's font of base drawn scale pixels to the em; a new one
-// when fresh (the one before has no code left).
+// The document's font of base drawn scale pixels to the em, its outlines
+// mapped by transform where one is given; a new one when fresh (the one
+// before has no code left).
 TPdfSizedFont& PdfSizedFontFor(TPdfFonts& fonts, TPdfFont& base, double scale,
-                               bool fresh = false);
+                               bool fresh = false, const TSfntTransform* transform = nullptr);
 
 // The code of sized that draws base's code baseCode (glyph and character)
 // with a step of step pixels; -1 when no code is left.

@@ -81,27 +81,37 @@ bool SameMatrix(const double (&a)[4], const double (&b)[4]) {
   return true;
 }
 
-// What selects the font, written once for every change to it.
+// What selects the font and its width, each written once for every
+// change to it: a face drawn in another's frame shares its width.
 const std::string& Selection(TPdfTextFont& font) {
   if (font.Selection.empty()) {
     font.Selection = "/S";
     AppendInteger(font.Selection, font.Sized->Name);
     font.Selection += ' ';
     AppendPrecise(font.Selection, font.Vertical);
-    font.Selection += " Tf ";
-    AppendWidth(font.Selection, font.Width);
-    font.Selection += " Tz";
+    font.Selection += " Tf";
   }
   return font.Selection;
 }
 
+const std::string& WidthText(TPdfTextFont& font) {
+  if (font.WidthText.empty()) {
+    font.WidthText = " ";
+    AppendWidth(font.WidthText, font.Width);
+    font.WidthText += " Tz";
+  }
+  return font.WidthText;
+}
+
 void SetTextState(std::string& content, TPdfText& text, TPdfTextFont& font) {
-  if (text.StateFont != font.Sized->Name || text.StateSize != font.Vertical ||
-      text.StateWidth != font.Scale) {
+  if (text.StateFont != font.Sized->Name || text.StateSize != font.Vertical) {
     content += Selection(font);
     text.StateFont = font.Sized->Name;
     text.StateSize = font.Vertical;
-    text.StateWidth = font.Scale;
+  }
+  if (text.StateWidth != font.Width) {
+    content += WidthText(font);
+    text.StateWidth = font.Width;
   }
   if (text.StateBold != font.BoldWidth) {
     // Synthetic bold strokes the outline as well as filling it.
@@ -240,7 +250,8 @@ void WriteWaiting(std::string& content, TPdfText& text, bool haveNext, double ne
     // new one.
     CloseRun(content, text);
     for (bool fresh : {false, true}) {
-      TPdfSizedFont* next = &PdfSizedFontFor(*font.Fonts, *font.Font, font.Scale, fresh);
+      TPdfSizedFont* next = &PdfSizedFontFor(*font.Fonts, *font.Font, font.Scale, fresh,
+                                             font.Framed ? &font.Transform : nullptr);
       if (next == font.Sized) continue;
       font.Sized = next;
       font.Selection.clear();
@@ -430,6 +441,7 @@ void PreparePdfTextFont(TPdfTextFont& font, const LOGFONTA& description,
   font.Glyphs = &FaceGlyphs(*font.Face, *font.CodePage);
   font.Layout = LayOutFont(description, font.Face->Metrics, geometry.DpiX, geometry.DpiY);
   SetPdfTextGeometry(font);
+  font.OriginX = font.Layout.BaselineX, font.OriginY = font.Layout.BaselineY;
   // As thick as FreeType makes a face bold: a 24th of the em.
   const TFontMatrix& m = font.Layout.Matrix;
   if (font.Face->SyntheticBold) font.BoldWidth = std::hypot(m.XY, m.YY) / 24;

@@ -12,6 +12,7 @@
 #include "device/fonts/font_face.h"
 #include "device/fonts/font_layout.h"
 #include "device/pdf/pdf_fonts.h"
+#include "device/sfnt/sfnt_subset.h"
 
 namespace tolvane {
 
@@ -27,6 +28,14 @@ struct TPdfTextFont {
   TPdfFonts* Fonts = nullptr;      // the document's, where a new size is made
   int16_t BaseCodes[256] = {};  // by byte, the face's code plus 1; 0 until first drawn
   double Reach = 0;          // how far ink may lie from a glyph's origin, in pixels
+  // From the cell's top-left corner to where a glyph is placed: its own
+  // origin, or that of the font whose frame it draws in.
+  double OriginX = 0, OriginY = 0;
+  // A face drawn in the frame of another font (its size, width and
+  // baseline) has its outlines mapped into that frame, so that a change
+  // between the two writes no more than the font's name.
+  bool Framed = false;
+  TSfntTransform Transform{};
   double Scale = 0;          // pixels per em along the text, as a reader has it
   double Vertical = 0;       // pixels per em across it
   double Width = 100;        // the width in percent, as Tz writes it
@@ -37,7 +46,8 @@ struct TPdfTextFont {
   double Matrix[4] = {1, 0, 0, -1};
   double Advance[256] = {};  // by byte, the glyph's advance in pixels along the text
   double BoldWidth = 0;      // the outline's stroke for synthetic bold, in pixels
-  std::string Selection;     // its Tf and Tz, once drawn with
+  std::string Selection;     // its Tf, once drawn with
+  std::string WidthText;     // its Tz, once drawn with
 };
 
 // Makes font ready for a device of the geometry; Face stays null when no
@@ -48,6 +58,12 @@ void PreparePdfTextFont(TPdfTextFont& font, const LOGFONTA& description,
 // Sets what drawing needs from font's layout: its scales, text matrix
 // and advances.
 void SetPdfTextGeometry(TPdfTextFont& font);
+
+// Lets font draw in the frame of frame: the same text matrix, size and
+// width, the glyph origin at frame's, its outlines mapped to make up for
+// it. False, and font unchanged, where the two are too unlike for that
+// (another direction, a size far off) or font's outlines cannot be mapped.
+bool FramePdfTextFont(TPdfTextFont& font, const TPdfTextFont& frame);
 
 // The text of one page's content on its way out.
 struct TPdfText {
@@ -80,7 +96,7 @@ struct TPdfText {
   int NextRiseText = 0;
   // The text state of the page as set so far.
   int StateFont = 0;
-  double StateSize = -1, StateWidth = -1, StateBold = -1;  // Tf, pixels per em along, w
+  double StateSize = -1, StateWidth = -1, StateBold = -1;  // Tf, Tz, w
   double StateRise = 0;                                    // Ts
 };
 

@@ -7,6 +7,7 @@
 // restore and serve every later sheet.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <vector>
 
 #include "device/pdf/pdf_format.h"
@@ -126,8 +127,9 @@ void AddPsImage(TPdfDocument& document, TPdfImage& image, std::string_view rgb) 
   text += "] 3 R\n";
 }
 
-// Each size of a face maps its codes to the face's and gives their widths;
-// a sheet that drew with codes new to it defines it again before it.
+// Each size of a face maps its codes to the face's and gives their widths
+// and the map of its outlines (in ems) into the frame it is drawn in; a
+// sheet that drew with codes new to it defines it again before it.
 void AddPsSizedFonts(TPdfDocument& document) {
   std::string& text = PsDocument(document).Resources;
   for (auto& sized : document.Fonts.Sized) {
@@ -146,6 +148,13 @@ void AddPsSizedFonts(TPdfDocument& document) {
     for (int code = 0; code < 256; ++code) {
       AppendNumber(text, sized->Widths[code]);
       text += code % 32 == 31 ? '\n' : ' ';
+    }
+    const TSfntTransform& map = sized->Transform;
+    double upem = sized->Base->Face->Metrics.UnitsPerEm;
+    text += "] [";
+    for (double value : {map.XX, map.YX, map.XY, map.YY, map.DX / upem, map.DY / upem}) {
+      char number[32];
+      text.append(number, size_t(std::snprintf(number, sizeof number, "%.9g ", value)));
     }
     text += "] Sd\n";
   }

@@ -33,10 +33,10 @@ currentglobal true setglobal /TR 16 dict def setglobal
 /Tr { /Mode exch def } bind def
 /BT { /BM matrix currentmatrix def } bind def
 /ET { BM setmatrix } bind def
-/Sd { 3 2 roll TR exch get 0 get 3 1 roll 3 R } bind def
-/Th 1 def /Sc 1 def /Fb null def
-/Fs { Fb null ne { Fb [Sc Th mul 0 0 Sc 0 0] makefont setfont } if } bind def
-/Tf { /Sc exch def TR exch get aload pop /Wd exch def /Mp exch def /Fb exch def Fs } bind def
+/Sd { 4 3 roll TR exch get 0 get 4 1 roll 4 R } bind def
+/Th 1 def /Sc 1 def /Fb null def /Fm matrix def
+/Fs { Fb null ne { Fb Fm makefont [Sc Th mul 0 0 Sc 0 0] makefont setfont } if } bind def
+/Tf { /Sc exch def TR exch get aload pop /Fm exch def /Wd exch def /Mp exch def /Fb exch def Fs } bind def
 /Tz { 100 div /Th exch def Fs } bind def
 /Tm { 6 array astore BM setmatrix concat /LM matrix currentmatrix def 0 0 moveto } bind def
 /Td { LM setmatrix translate /LM matrix currentmatrix def 0 0 moveto } bind def

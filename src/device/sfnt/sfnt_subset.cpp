@@ -1,24 +1,22 @@
 #include "device/sfnt/sfnt_subset.h"
 
 #include <algorithm>
+#include <cmath>
 
+#include "device/sfnt/sfnt_outline.h"
 #include "device/sfnt/sfnt_tables.h"
 
 namespace tolvane {
 
 namespace {
 
-// Component flags of a composite glyph.
-constexpr uint16_t ArgumentsAreWords = 0x0001;
-constexpr uint16_t HasScale = 0x0008;
-constexpr uint16_t MoreComponents = 0x0020;
-constexpr uint16_t HasTwoScales = 0x0040;
-constexpr uint16_t HasTwoByTwo = 0x0080;
-constexpr uint16_t HasInstructions = 0x0100;
+constexpr uint16_t HasInstructions = 0x0100;  // of a component
 
 constexpr size_t GlyphHeader = 10;  // contours and bounding box
-constexpr size_t HeadSize = 54, LocationFormat = 50;
+constexpr size_t HeadSize = 54, LocationFormat = 50, HeadBoxAt = 36;
 constexpr size_t HheaSize = 36, MetricCountAt = 34;
+constexpr size_t AscenderAt = 4, DescenderAt = 6, AdvanceMaxAt = 10, MinLeftAt = 12, MinRightAt = 14,
+                 ExtentMaxAt = 16;
 constexpr size_t MaxpSize = 6, MaxpHintedSize = 32;
 constexpr uint32_t MaxpHinted = 0x00010000;
 constexpr size_t PostHeader = 32;
@@ -181,19 +179,39 @@ void AppendCompositeGlyph(std::string& glyf, std::string_view outline, const TSf
   }
 }
 
+// A glyph flattened, mapped and written as a simple glyph; nothing for one
+// that cannot be flattened, as for a glyph that cannot be read.
+TSfntGlyphExtent AppendFlattenedGlyph(std::string& glyf, const TSource& source, uint32_t glyph,
+                                      const TSfntTransform& transform) {
+  // Components outside the font, and the missing-glyph glyph, draw
+  // nothing, as they do in the subset without a transform.
+  auto data = [&](uint32_t part) {
+    return part == 0 || part >= source.GlyphCount ? std::string_view() : GlyphData(source, part);
+  };
+  TSfntOutline outline;
+  if (!FlattenGlyph(data, glyph, outline)) return {};
+  return AppendMappedGlyph(glyf, outline, transform);
+}
+
 // The glyph and location tables of the subset; the locations are short
-// where the glyph table allows.
-void WriteOutlines(const TSource& source, const TSfntSubset& subset, std::string& glyf,
-                   std::string& loca, bool& longLocations) {
+// where the glyph table allows. With a transform, what each glyph came to
+// is kept in extents for the tables that describe the whole font.
+void WriteOutlines(const TSource& source, const TSfntSubset& subset, const TSfntTransform* transform,
+                   std::string& glyf, std::string& loca, bool& longLocations,
+                   std::vector<TSfntGlyphExtent>& extents) {
   std::vector<size_t> offsets = {0};
   for (uint32_t glyph : subset.OldGlyphs) {
     // The missing-glyph glyph draws nothing, as a character the face
     // lacks draws nothing on the other drivers.
     std::string_view outline = glyph == 0 ? std::string_view() : GlyphData(source, glyph);
-    if (IsComposite(outline))
+    extents.emplace_back();
+    if (transform) {
+      extents.back() = AppendFlattenedGlyph(glyf, source, glyph, *transform);
+    } else if (IsComposite(outline)) {
       AppendCompositeGlyph(glyf, outline, subset);
-    else if (outline.size() >= GlyphHeader)
+    } else if (outline.size() >= GlyphHeader) {
       AppendSimpleGlyph(glyf, outline);
+    }
     if (glyf.size() % 2) glyf += '\0';  // short locations count words
     offsets.push_back(glyf.size());
   }
@@ -205,12 +223,29 @@ void WriteOutlines(const TSource& source, const TSfntSubset& subset, std::string
     longLocations ? SfntPut32(loca, uint32_t(offset)) : SfntPut16(loca, uint32_t(offset / 2));
 }
 
+// The advance of each glyph of the subset. Mapped glyphs have theirs
+// scaled with them: the document sets its own widths, this only keeps the
+// font's numbers in step with its outlines.
+std::vector<uint32_t> Advances(const TSource& source, const TSfntSubset& subset,
+                               const TSfntTransform* transform) {
+  std::vector<uint32_t> advances;
+  for (uint32_t glyph : subset.OldGlyphs) {
+    uint32_t advance = SfntRead16(source.Hmtx, 4 * size_t(std::min(glyph, source.MetricCount - 1)));
+    if (transform) {
+      double scaled = std::round(transform->XX * advance);
+      advance = scaled >= 0xFFFF ? 0xFFFF : scaled > 0 ? uint32_t(scaled) : 0;
+    }
+    advances.push_back(advance);
+  }
+  return advances;
+}
+
 // Advances and left side bearings; a run of equal advances at the end is
-// kept once, as the format allows.
-std::string HorizontalMetrics(const TSource& source, const TSfntSubset& subset, uint32_t& count) {
-  auto advance = [&](uint32_t glyph) {
-    return SfntRead16(source.Hmtx, 4 * size_t(std::min(glyph, source.MetricCount - 1)));
-  };
+// kept once, as the format allows. Mapped glyphs bear left where their new
+// boxes start.
+std::string HorizontalMetrics(const TSource& source, const TSfntSubset& subset,
+                              const std::vector<uint32_t>& advances, const TSfntTransform* transform,
+                              const std::vector<TSfntGlyphExtent>& extents, uint32_t& count) {
   auto bearing = [&](uint32_t glyph) {
     size_t metrics = source.MetricCount;
     return glyph < metrics ? SfntRead16(source.Hmtx, 4 * size_t(glyph) + 2)
@@ -218,13 +253,55 @@ std::string HorizontalMetrics(const TSource& source, const TSfntSubset& subset, 
   };
   const std::vector<uint32_t>& old = subset.OldGlyphs;
   count = uint32_t(old.size());
-  while (count > 1 && advance(old[count - 1]) == advance(old[count - 2])) --count;
+  while (count > 1 && advances[count - 1] == advances[count - 2]) --count;
   std::string hmtx;
   for (uint32_t i = 0; i < old.size(); ++i) {
-    if (i < count) SfntPut16(hmtx, advance(old[i]));
-    SfntPut16(hmtx, bearing(old[i]));
+    if (i < count) SfntPut16(hmtx, advances[i]);
+    SfntPut16(hmtx, transform ? uint16_t(extents[i].XMin) : bearing(old[i]));
   }
   return hmtx;
+}
+
+// The font-wide numbers that follow from mapped glyphs: the box of them
+// all, the ascender and descender mapped as the glyphs are, the horizontal
+// extremes, and the largest glyph in points and contours, none of them
+// composite now. The source's box stays when no glyph has an outline.
+void MapFontFrame(const TSfntTransform& transform, const std::vector<TSfntGlyphExtent>& extents,
+                  const std::vector<uint32_t>& advances, std::string& head, std::string& hhea,
+                  std::string& maxp) {
+  int32_t xMin = 0, yMin = 0, xMax = 0, yMax = 0, minRight = 0;
+  uint32_t points = 0, contours = 0;
+  bool drawn = false;
+  for (size_t i = 0; i < extents.size(); ++i) {
+    const TSfntGlyphExtent& e = extents[i];
+    if (e.Points == 0) continue;
+    int32_t right = int32_t(advances[i]) - e.XMax;
+    xMin = drawn ? std::min<int32_t>(xMin, e.XMin) : e.XMin;
+    yMin = drawn ? std::min<int32_t>(yMin, e.YMin) : e.YMin;
+    xMax = drawn ? std::max<int32_t>(xMax, e.XMax) : e.XMax;
+    yMax = drawn ? std::max<int32_t>(yMax, e.YMax) : e.YMax;
+    minRight = drawn ? std::min(minRight, right) : right;
+    points = std::max<uint32_t>(points, e.Points), contours = std::max<uint32_t>(contours, e.Contours);
+    drawn = true;
+  }
+  if (drawn) {
+    size_t at = HeadBoxAt;
+    for (int32_t edge : {xMin, yMin, xMax, yMax}) SfntSet16(head, at, uint16_t(edge)), at += 2;
+    // The left side bearings are the glyphs' xMin, so the furthest extent
+    // is the box's right edge.
+    SfntSet16(hhea, MinLeftAt, uint16_t(xMin));
+    SfntSet16(hhea, MinRightAt, uint16_t(RoundToInt16(minRight)));
+    SfntSet16(hhea, ExtentMaxAt, uint16_t(xMax));
+  }
+  for (size_t at : {AscenderAt, DescenderAt}) {
+    double y = int16_t(SfntRead16(hhea, at));
+    SfntSet16(hhea, at, uint16_t(RoundToInt16(transform.YY * y + transform.DY)));
+  }
+  SfntSet16(hhea, AdvanceMaxAt, *std::max_element(advances.begin(), advances.end()));
+  if (SfntRead32(maxp, 0) == MaxpHinted && maxp.size() >= MaxpHintedSize) {
+    SfntSet16(maxp, 6, points), SfntSet16(maxp, 8, contours);
+    for (size_t at : {10, 12, 28, 30}) SfntSet16(maxp, at, 0);  // nothing composite
+  }
 }
 
 // The maximum profile of the new glyph count; the hinting limits of a
@@ -267,22 +344,27 @@ std::string FontNames(std::string_view name) {
   return table + records + strings;
 }
 
-std::vector<TSfntTable> SubsetTables(const TSource& source, const TSfntSubset& subset) {
+std::vector<TSfntTable> SubsetTables(const TSource& source, const TSfntSubset& subset,
+                                     const TSfntTransform* transform) {
   std::vector<TSfntTable> tables;
   std::string glyf, loca;
   bool longLocations;
-  WriteOutlines(source, subset, glyf, loca, longLocations);
+  std::vector<TSfntGlyphExtent> extents;
+  WriteOutlines(source, subset, transform, glyf, loca, longLocations, extents);
   uint32_t metrics;
-  std::string hmtx = HorizontalMetrics(source, subset, metrics);
+  std::vector<uint32_t> advances = Advances(source, subset, transform);
+  std::string hmtx = HorizontalMetrics(source, subset, advances, transform, extents, metrics);
   std::string head(source.Head), hhea(source.Hhea);
+  std::string maxp = MaximumProfile(source, uint32_t(subset.OldGlyphs.size()));
   SfntSet16(head, LocationFormat, longLocations ? 1 : 0);
   SfntSet16(hhea, MetricCountAt, metrics);
+  if (transform) MapFontFrame(*transform, extents, advances, head, hhea, maxp);
   tables.push_back({"glyf", std::move(glyf)});
   tables.push_back({"loca", std::move(loca)});
   tables.push_back({"hmtx", std::move(hmtx)});
   tables.push_back({"head", std::move(head)});
   tables.push_back({"hhea", std::move(hhea)});
-  tables.push_back({"maxp", MaximumProfile(source, uint32_t(subset.OldGlyphs.size()))});
+  tables.push_back({"maxp", std::move(maxp)});
   for (auto [tag, kept] : {std::pair{"OS/2", source.Os2}, std::pair{"gasp", source.Gasp}})
     if (!kept.empty()) tables.push_back({tag, std::string(kept)});
   // Version 3 of the PostScript table: the same header, no glyph names.
@@ -299,11 +381,11 @@ std::vector<TSfntTable> SubsetTables(const TSource& source, const TSfntSubset& s
 }  // namespace
 
 bool SubsetTrueType(std::string_view file, int index, const std::vector<uint32_t>& glyphs,
-                    TSfntSubset& subset, std::string& reason) {
+                    TSfntSubset& subset, std::string& reason, const TSfntTransform* transform) {
   TSource source;
   if (!ReadSource(file, index, source, reason)) return false;
   subset.OldGlyphs = GlyphClosure(source, glyphs);
-  std::vector<TSfntTable> tables = SubsetTables(source, subset);
+  std::vector<TSfntTable> tables = SubsetTables(source, subset, transform);
   // Apple's own tag is kept; anything else writes the usual version.
   constexpr uint32_t AppleTrueType = 0x74727565, TrueType = 0x00010000;
   subset.Program = WriteSfntTables(source.Version == AppleTrueType ? AppleTrueType : TrueType, tables);

@@ -19,11 +19,24 @@ struct TSfntSubset {
   std::vector<uint32_t> OldGlyphs;  // by new glyph, the glyph of the source
 };
 
+// An affine map of glyph space in font units: a point x, y goes to
+// XX*x + XY*y + DX, YX*x + YY*y + DY.
+struct TSfntTransform {
+  double XX = 1, XY = 0, YX = 0, YY = 1, DX = 0, DY = 0;
+};
+
 // The subset of glyphs from the font at index in file (a single font or a
 // collection). False, with the reason, when the font has no TrueType
 // outlines or its tables cannot be read.
+//
+// With a transform, the glyphs are drawn mapped through it, so that a face
+// can stand in the frame of another (a bold face at the regular one's size
+// and baseline): each is written as a simple glyph, composites flattened,
+// with its advance scaled by XX and the font's box, extents and limits
+// following the new outlines. The numbering stays as without one.
 bool SubsetTrueType(std::string_view file, int index, const std::vector<uint32_t>& glyphs,
-                    TSfntSubset& subset, std::string& reason);
+                    TSfntSubset& subset, std::string& reason,
+                    const TSfntTransform* transform = nullptr);
 
 // The new number of a glyph of the source; 0 when the subset lacks it.
 uint32_t SubsetGlyph(const TSfntSubset& subset, uint32_t oldGlyph);
