@@ -2,7 +2,8 @@
 // file (or collection). The face is read from its tables and its glyphs
 // looked up, which must stay within the face; then it is subset, and what
 // is cut must be a font that reads again, names each kept glyph once, and
-// comes out the same when cut again with all its glyphs.
+// comes out the same when cut again with all its glyphs. Cut with its
+// outlines mapped (composites flattened), it must read again too.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -73,5 +74,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     else if (reason.empty())
       Wrong("a font refused without a reason");
   }
+  // A bold face drawn in the frame of its regular one.
+  const tolvane::TSfntTransform map{1.0, 0.0, 0.0, 151.0 / 159.0, 0.0, -90.0};
+  tolvane::TSfntSubset mapped, again;
+  std::string reason;
+  if (tolvane::SubsetTrueType(file, 0, glyphs, mapped, reason, &map) &&
+      !tolvane::SubsetTrueType(mapped.Program, 0, {1}, again, reason))
+    Wrong("a mapped subset cannot be read");
   return 0;
 }
