@@ -179,9 +179,44 @@ void AppendCompositeGlyph(std::string& glyf, std::string_view outline, const TSf
   }
 }
 
+// A composite glyph of mapped components, kept composite: the map (which
+// only scales and shifts) scales the offsets, and each component brings
+// the shift along. A reader that takes a face's ascent from its simple
+// glyphs (Ghostscript, of a font that comes to it in PostScript) then
+// finds it where the face's own would be. False, and nothing written, for
+// a composite whose components are scaled, or a map that turns.
+bool AppendMappedComposite(std::string& glyf, std::string_view outline, const TSfntSubset& subset,
+                           const TSfntTransform& transform, const TSfntGlyphExtent& extent) {
+  std::vector<size_t> records;
+  size_t end;
+  if (transform.XY != 0 || transform.YX != 0 || !ComponentRecords(outline, records, end))
+    return false;
+  for (size_t record : records)
+    if (SfntRead16(outline, record) & (HasScale | HasTwoScales | HasTwoByTwo)) return false;
+  SfntPut16(glyf, 0xFFFF);  // -1 contours: a composite
+  for (int16_t edge : {extent.XMin, extent.YMin, extent.XMax, extent.YMax})
+    SfntPut16(glyf, uint16_t(edge));
+  for (size_t record : records) {
+    uint16_t flags = SfntRead16(outline, record) & ~HasInstructions;
+    bool words = flags & ArgumentsAreWords;
+    SfntPut16(glyf, flags | (flags & ArgumentsAreOffsets ? ArgumentsAreWords : 0));
+    SfntPut16(glyf, SubsetGlyph(subset, SfntRead16(outline, record + 2)));
+    if (!(flags & ArgumentsAreOffsets)) {  // point numbers stay as they are
+      glyf.append(outline.substr(record + 4, words ? 4 : 2));
+      continue;
+    }
+    double dx = words ? int16_t(SfntRead16(outline, record + 4)) : int8_t(outline[record + 4]);
+    double dy = words ? int16_t(SfntRead16(outline, record + 6)) : int8_t(outline[record + 5]);
+    SfntPut16(glyf, uint16_t(RoundToInt16(transform.XX * dx)));
+    SfntPut16(glyf, uint16_t(RoundToInt16(transform.YY * dy)));
+  }
+  return true;
+}
+
 // A glyph flattened, mapped and written as a simple glyph; nothing for one
 // that cannot be flattened, as for a glyph that cannot be read.
-TSfntGlyphExtent AppendFlattenedGlyph(std::string& glyf, const TSource& source, uint32_t glyph,
+TSfntGlyphExtent AppendFlattenedGlyph(std::string& glyf, const TSource& source,
+                                      const TSfntSubset& subset, uint32_t glyph,
                                       const TSfntTransform& transform) {
   // Components outside the font, and the missing-glyph glyph, draw
   // nothing, as they do in the subset without a transform.
@@ -190,7 +225,14 @@ TSfntGlyphExtent AppendFlattenedGlyph(std::string& glyf, const TSource& source, 
   };
   TSfntOutline outline;
   if (!FlattenGlyph(data, glyph, outline)) return {};
-  return AppendMappedGlyph(glyf, outline, transform);
+  std::string simple;
+  TSfntGlyphExtent extent = AppendMappedGlyph(simple, outline, transform);
+  std::string_view stored = data(glyph);
+  if (extent.Points > 0 && IsComposite(stored) &&
+      AppendMappedComposite(glyf, stored, subset, transform, extent))
+    return extent;
+  glyf += simple;
+  return extent;
 }
 
 // The glyph and location tables of the subset; the locations are short
@@ -206,7 +248,7 @@ void WriteOutlines(const TSource& source, const TSfntSubset& subset, const TSfnt
     std::string_view outline = glyph == 0 ? std::string_view() : GlyphData(source, glyph);
     extents.emplace_back();
     if (transform) {
-      extents.back() = AppendFlattenedGlyph(glyf, source, glyph, *transform);
+      extents.back() = AppendFlattenedGlyph(glyf, source, subset, glyph, *transform);
     } else if (IsComposite(outline)) {
       AppendCompositeGlyph(glyf, outline, subset);
     } else if (outline.size() >= GlyphHeader) {
@@ -264,8 +306,8 @@ std::string HorizontalMetrics(const TSource& source, const TSfntSubset& subset,
 
 // The font-wide numbers that follow from mapped glyphs: the box of them
 // all, the ascender and descender mapped as the glyphs are, the horizontal
-// extremes, and the largest glyph in points and contours, none of them
-// composite now. The source's box stays when no glyph has an outline.
+// extremes, and the largest glyph in points and contours (a composite
+// counted flattened). The source's box stays when no glyph has an outline.
 void MapFontFrame(const TSfntTransform& transform, const std::vector<TSfntGlyphExtent>& extents,
                   const std::vector<uint32_t>& advances, std::string& head, std::string& hhea,
                   std::string& maxp) {
@@ -300,7 +342,8 @@ void MapFontFrame(const TSfntTransform& transform, const std::vector<TSfntGlyphE
   SfntSet16(hhea, AdvanceMaxAt, *std::max_element(advances.begin(), advances.end()));
   if (SfntRead32(maxp, 0) == MaxpHinted && maxp.size() >= MaxpHintedSize) {
     SfntSet16(maxp, 6, points), SfntSet16(maxp, 8, contours);
-    for (size_t at : {10, 12, 28, 30}) SfntSet16(maxp, at, 0);  // nothing composite
+    // The composites' limits stay the source's: they are kept composite
+    // or flattened, never deeper or larger.
   }
 }
 
