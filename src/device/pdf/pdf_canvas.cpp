@@ -80,7 +80,7 @@ TPdfTextFont* CurrentFont(TPdfCanvas& canvas) {
     font->Font = &PdfFontFor(document.Fonts, *font->Face, made);
     if (made) document.Format->AddFont(document, *font->Font, *font);
     font->Sized = &PdfSizedFontFor(document.Fonts, *font->Font, font->Scale, false,
-                                   font->Framed ? &font->Transform : nullptr);
+                                   FrameMap(*font));
     font->Fonts = &document.Fonts;
   }
   fonts.push_back(std::move(font));

@@ -251,7 +251,7 @@ void WriteWaiting(std::string& content, TPdfText& text, bool haveNext, double ne
     CloseRun(content, text);
     for (bool fresh : {false, true}) {
       TPdfSizedFont* next = &PdfSizedFontFor(*font.Fonts, *font.Font, font.Scale, fresh,
-                                             font.Framed ? &font.Transform : nullptr);
+                                             FrameMap(font));
       if (next == font.Sized) continue;
       font.Sized = next;
       font.Selection.clear();

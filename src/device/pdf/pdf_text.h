@@ -65,6 +65,11 @@ void SetPdfTextGeometry(TPdfTextFont& font);
 // (another direction, a size far off) or font's outlines cannot be mapped.
 bool FramePdfTextFont(TPdfTextFont& font, const TPdfTextFont& frame);
 
+// The map of font's outlines into its frame; null for a font drawn in its own.
+inline const TSfntTransform* FrameMap(const TPdfTextFont& font) {
+  return font.Framed ? &font.Transform : nullptr;
+}
+
 // The text of one page's content on its way out.
 struct TPdfText {
   bool InText = false;    // a text object is open
